@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+struct UCollator;
+
+namespace velmora {
+
+// Locale-aware comparison of comparison keys with case ignored. Two keys are equal exactly when their sort
+// keys are equal, so equality can be hashed.
+class KeyCollator
+{
+public:
+    // `locale` empty: the user's locale from the environment. The POSIX locale maps to the root collation,
+    // whose case-blind comparison is what users of the C locale expect.
+    explicit KeyCollator(const QString& locale = {});
+    ~KeyCollator();
+    KeyCollator(const KeyCollator&) = delete;
+    KeyCollator& operator=(const KeyCollator&) = delete;
+
+    // The sort key of `text` (without its terminating zero) into `out`, which is reused to avoid allocations.
+    void sortKey(const char16_t* text, qsizetype length, std::vector<std::uint8_t>& out) const;
+    bool equal(const QString& a, const QString& b) const;
+    int compare(const QString& a, const QString& b) const;
+    QString localeName() const { return m_localeName; }
+
+private:
+    UCollator* m_collator = nullptr;
+    QString m_localeName;
+};
+
+} // namespace velmora
