@@ -1,0 +1,10 @@
+# velmora_core_library(NAME PUBLIC_LIBS libs... PRIVATE_LIBS libs...)
+# A core static library made of every .cpp file of the calling folder.
+function(velmora_core_library name)
+    cmake_parse_arguments(ARG "" "" "PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+    add_library(${name} STATIC ${sources})
+    velmora_target_defaults(${name})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC Qt6::Core ${ARG_PUBLIC_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
+endfunction()
