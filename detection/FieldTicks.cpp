@@ -13,7 +13,7 @@ void FieldTicks::setChecked(int index, bool checked)
 
 void FieldTicks::CheckDefaultFields()
 {
-    m_ticks = {true, true, false, false, false};
+    m_ticks = { true, true, false, false, false };
     changed();
 }
 

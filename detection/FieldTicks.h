@@ -34,7 +34,7 @@ public:
 private:
     void changed();
 
-    std::array<bool, kCount> m_ticks{};
+    std::array<bool, kCount> m_ticks {};
     std::function<void()> m_onChanged;
 };
 

@@ -8,9 +8,9 @@ namespace velmora {
 
 KeyDigest KeyDigestMaker::digest(const QString& key)
 {
-    m_collator.sortKey(reinterpret_cast<const char16_t*>(key.utf16()), key.size(), m_sortKey);
+    const std::vector<std::uint8_t>& form = m_forms.build(reinterpret_cast<const char16_t*>(key.utf16()), key.size());
     const QByteArray hash = QCryptographicHash::hash(
-        QByteArrayView(reinterpret_cast<const char*>(m_sortKey.data()), static_cast<qsizetype>(m_sortKey.size())),
+        QByteArrayView(reinterpret_cast<const char*>(form.data()), static_cast<qsizetype>(form.size())),
         QCryptographicHash::Blake2b_160);
     KeyDigest d;
     std::memcpy(&d.high, hash.constData(), sizeof d.high);

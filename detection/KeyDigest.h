@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/KeyCollator.h"
+#include "platform/EqualityForm.h"
 
 #include <cstdint>
 #include <vector>
@@ -17,20 +17,19 @@ struct KeyDigest
     bool operator==(const KeyDigest&) const = default;
 };
 
-// Turns keys into digests under the key equality. Holds a scratch buffer, so one maker serves one thread.
+// Turns keys into digests under the key equality. Holds scratch buffers, so one maker serves one thread.
 class KeyDigestMaker
 {
 public:
     explicit KeyDigestMaker(const KeyCollator& collator)
-        : m_collator(collator)
+        : m_forms(collator)
     {
     }
 
     KeyDigest digest(const QString& key);
 
 private:
-    const KeyCollator& m_collator;
-    std::vector<std::uint8_t> m_sortKey;
+    EqualityFormBuilder m_forms;
 };
 
 } // namespace velmora

@@ -2,7 +2,7 @@
 
 namespace velmora {
 namespace {
-constexpr std::size_t kInitialSlots = 64;
+    constexpr std::size_t kInitialSlots = 64;
 }
 
 std::optional<OEId> KeyIndex::addOrFind(const KeyDigest& digest, OEId id)
@@ -16,7 +16,7 @@ std::optional<OEId> KeyIndex::addOrFind(const KeyDigest& digest, OEId id)
     for (std::size_t i = digest.low & mask;; i = (i + 1) & mask) {
         Slot& slot = m_slots[i];
         if (!slot.used) {
-            slot = Slot{digest, id, true};
+            slot = Slot { digest, id, true };
             ++m_count;
             return std::nullopt;
         }

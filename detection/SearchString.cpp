@@ -6,26 +6,26 @@
 namespace velmora {
 namespace {
 
-// One bit per code unit 0..255: set for the units a key drops.
-constexpr std::array<std::uint64_t, 4> makeStripTable()
-{
-    std::array<std::uint64_t, 4> table{};
-    auto set = [&table](unsigned unit) { table[unit / 64] |= std::uint64_t{1} << (unit % 64); };
-    set(0x09);
-    set(0x0A);
-    set(0x0D);
-    for (unsigned unit = 0x20; unit <= 0x2F; ++unit) {
-        set(unit);
+    // One bit per code unit 0..255: set for the units a key drops.
+    constexpr std::array<std::uint64_t, 4> makeStripTable()
+    {
+        std::array<std::uint64_t, 4> table {};
+        auto set = [&table](unsigned unit) { table[unit / 64] |= std::uint64_t { 1 } << (unit % 64); };
+        set(0x09);
+        set(0x0A);
+        set(0x0D);
+        for (unsigned unit = 0x20; unit <= 0x2F; ++unit) {
+            set(unit);
+        }
+        return table;
     }
-    return table;
-}
 
-constexpr std::array<std::uint64_t, 4> kStripped = makeStripTable();
+    constexpr std::array<std::uint64_t, 4> kStripped = makeStripTable();
 
-constexpr bool stripped(char16_t unit)
-{
-    return unit <= 0xFF && ((kStripped[unit / 64] >> (unit % 64)) & 1U) != 0;
-}
+    constexpr bool stripped(char16_t unit)
+    {
+        return unit <= 0xFF && ((kStripped[unit / 64] >> (unit % 64)) & 1U) != 0;
+    }
 
 } // namespace
 

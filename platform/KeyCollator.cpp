@@ -8,19 +8,19 @@
 namespace velmora {
 namespace {
 
-QByteArray collationLocale(const QString& requested)
-{
-    QByteArray name = requested.toUtf8();
-    if (name.isEmpty()) {
-        name = uloc_getDefault();
+    QByteArray collationLocale(const QString& requested)
+    {
+        QByteArray name = requested.toUtf8();
+        if (name.isEmpty()) {
+            name = uloc_getDefault();
+        }
+        // ICU names the C and POSIX locales en_US_POSIX, whose collation tells "HELLO" from "hello" even at
+        // secondary strength.
+        if (name.isEmpty() || name == "c" || name == "C" || name == "POSIX" || name.startsWith("en_US_POSIX")) {
+            return QByteArray("root");
+        }
+        return name;
     }
-    // ICU names the C and POSIX locales en_US_POSIX, whose collation tells "HELLO" from "hello" even at
-    // secondary strength.
-    if (name.isEmpty() || name == "c" || name == "C" || name == "POSIX" || name.startsWith("en_US_POSIX")) {
-        return QByteArray("root");
-    }
-    return name;
-}
 
 } // namespace
 
@@ -40,6 +40,10 @@ KeyCollator::KeyCollator(const QString& locale)
     ucol_setStrength(m_collator, UCOL_SECONDARY);
     status = U_ZERO_ERROR;
     ucol_setAttribute(m_collator, UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
+    // Some locales turn on a case level, which would make case count again.
+    status = U_ZERO_ERROR;
+    ucol_setAttribute(m_collator, UCOL_CASE_LEVEL, UCOL_OFF, &status);
+    m_asciiTable = AsciiCollationTable::build(m_collator);
     m_localeName = QString::fromUtf8(name);
 }
 
@@ -70,9 +74,9 @@ bool KeyCollator::equal(const QString& a, const QString& b) const
 
 int KeyCollator::compare(const QString& a, const QString& b) const
 {
-    const UCollationResult r = ucol_strcoll(m_collator, reinterpret_cast<const UChar*>(a.utf16()),
-                                            static_cast<int32_t>(a.size()),
-                                            reinterpret_cast<const UChar*>(b.utf16()), static_cast<int32_t>(b.size()));
+    const UCollationResult r
+        = ucol_strcoll(m_collator, reinterpret_cast<const UChar*>(a.utf16()), static_cast<int32_t>(a.size()),
+                       reinterpret_cast<const UChar*>(b.utf16()), static_cast<int32_t>(b.size()));
     return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
 }
 

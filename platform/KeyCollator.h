@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "platform/AsciiCollationTable.h"
+
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -28,9 +30,14 @@ public:
     int compare(const QString& a, const QString& b) const;
     QString localeName() const { return m_localeName; }
 
+    UCollator* handle() const { return m_collator; }
+    // Weights of the ASCII characters, or null when this locale's rules need the collator for every text.
+    const AsciiCollationTable* asciiTable() const { return m_asciiTable.get(); }
+
 private:
     UCollator* m_collator = nullptr;
     QString m_localeName;
+    std::unique_ptr<AsciiCollationTable> m_asciiTable;
 };
 
 } // namespace velmora

@@ -49,7 +49,7 @@ enum class StoreOp {
 };
 
 enum class Failure {
-    Throw,   // the operation throws StoreError
+    Throw, // the operation throws StoreError
     Nothing, // the operation delivers nothing: an empty text, 0 or a null object
 };
 

@@ -49,7 +49,7 @@ QString StoreSession::GetCurrentIdentity()
     return current().identity();
 }
 
-void StoreSession::RemoveAllToolbars() {}
+void StoreSession::RemoveAllToolbars() { }
 
 OEFolderPtr StoreSession::GetFolder(OEId folderId)
 {

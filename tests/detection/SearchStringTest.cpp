@@ -30,29 +30,39 @@ FieldTicks ticksOf(const std::vector<int>& ticked)
 TEST(SearchString, KeysOfTickedFields)
 {
     const KeyCase cases[] = {
-        {"punctuation and spaces go, the colon stays", {.subject = QStringLiteral("Re: Hello, World.")}, {0},
-         "Re:HelloWorld"},
-        {"already clean", {.subject = QStringLiteral("Re:Hello World")}, {0}, "Re:HelloWorld"},
-        {"field boundaries are lost (1)", {.subject = QStringLiteral("ab"), .body = QStringLiteral("c")}, {0, 1},
-         "abc"},
-        {"field boundaries are lost (2)", {.subject = QStringLiteral("a"), .body = QStringLiteral("bc")}, {0, 1},
-         "abc"},
-        {"size as decimal text", {.subject = QStringLiteral("x"), .size = 4096}, {4}, "4096"},
-        {"subject then size", {.subject = QStringLiteral("Report"), .size = 512}, {0, 4}, "Report512"},
-        {"a negative size loses its minus sign like any hyphen", {.size = -7}, {4}, "7"},
-        {"only spaces, dots and dashes", {.subject = QStringLiteral(" .-- . ")}, {0}, ""},
-        {"tabs and line breaks go", {.body = QStringLiteral("a\tb\r\nc")}, {1}, "abc"},
-        {"no-break space and non-Latin text stay",
-         {.subject = QString::fromUtf8("Привет\u00A0мир! 日本")},
-         {0},
-         "Привет\u00A0мир日本"},
-        {"punctuation above '/' stays", {.subject = QStringLiteral("a:b;c<d>e?f@g[h]i_j{k}l~")}, {0},
-         "a:b;c<d>e?f@g[h]i_j{k}l~"},
-        {"To and From in list order",
-         {.subject = QStringLiteral("S"), .displayTo = QStringLiteral("Ann Lee"), .displayFrom = QStringLiteral("Bo")},
-         {3, 2},
-         "AnnLeeBo"},
-        {"nothing ticked", {.subject = QStringLiteral("Hello"), .body = QStringLiteral("World")}, {}, ""},
+        { "punctuation and spaces go, the colon stays",
+          { .subject = QStringLiteral("Re: Hello, World.") },
+          { 0 },
+          "Re:HelloWorld" },
+        { "already clean", { .subject = QStringLiteral("Re:Hello World") }, { 0 }, "Re:HelloWorld" },
+        { "field boundaries are lost (1)",
+          { .subject = QStringLiteral("ab"), .body = QStringLiteral("c") },
+          { 0, 1 },
+          "abc" },
+        { "field boundaries are lost (2)",
+          { .subject = QStringLiteral("a"), .body = QStringLiteral("bc") },
+          { 0, 1 },
+          "abc" },
+        { "size as decimal text", { .subject = QStringLiteral("x"), .size = 4096 }, { 4 }, "4096" },
+        { "subject then size", { .subject = QStringLiteral("Report"), .size = 512 }, { 0, 4 }, "Report512" },
+        { "a negative size loses its minus sign like any hyphen", { .size = -7 }, { 4 }, "7" },
+        { "only spaces, dots and dashes", { .subject = QStringLiteral(" .-- . ") }, { 0 }, "" },
+        { "tabs and line breaks go", { .body = QStringLiteral("a\tb\r\nc") }, { 1 }, "abc" },
+        { "no-break space and non-Latin text stay",
+          { .subject = QString::fromUtf8("Привет\u00A0мир! 日本") },
+          { 0 },
+          "Привет\u00A0мир日本" },
+        { "punctuation above '/' stays",
+          { .subject = QStringLiteral("a:b;c<d>e?f@g[h]i_j{k}l~") },
+          { 0 },
+          "a:b;c<d>e?f@g[h]i_j{k}l~" },
+        { "To and From in list order",
+          { .subject = QStringLiteral("S"),
+            .displayTo = QStringLiteral("Ann Lee"),
+            .displayFrom = QStringLiteral("Bo") },
+          { 3, 2 },
+          "AnnLeeBo" },
+        { "nothing ticked", { .subject = QStringLiteral("Hello"), .body = QStringLiteral("World") }, {}, "" },
     };
     for (const auto& c : cases) {
         auto store = MemoryStore::create();
@@ -75,27 +85,27 @@ TEST(SearchString, BodyIsCutAtTheLimit)
 {
     auto store = MemoryStore::create();
     const QString head(FieldTicks::kBodyLimit, QLatin1Char('a'));
-    const OEId a = store->addMessage(store->rootId(), {.body = head + QStringLiteral("first tail")});
-    const OEId b = store->addMessage(store->rootId(), {.body = head + QStringLiteral("other tail")});
-    const FieldTicks ticks = ticksOf({1});
+    const OEId a = store->addMessage(store->rootId(), { .body = head + QStringLiteral("first tail") });
+    const OEId b = store->addMessage(store->rootId(), { .body = head + QStringLiteral("other tail") });
+    const FieldTicks ticks = ticksOf({ 1 });
     EXPECT_EQ(BuildKey(*store->messageHandle(a), ticks), BuildKey(*store->messageHandle(b), ticks));
 }
 
 TEST(SearchString, TickedFieldThatFailsMakesTheItemFail)
 {
     auto store = MemoryStore::create();
-    const OEId id = store->addMessage(store->rootId(), {.subject = QStringLiteral("s"), .body = QStringLiteral("b")});
+    const OEId id = store->addMessage(store->rootId(), { .subject = QStringLiteral("s"), .body = QStringLiteral("b") });
     store->failOn(StoreOp::GetBody, id);
     const auto message = store->messageHandle(id);
-    EXPECT_THROW(BuildKey(*message, ticksOf({0, 1})), StoreError);
+    EXPECT_THROW(BuildKey(*message, ticksOf({ 0, 1 })), StoreError);
     // An unticked field is not read, so its failure does not matter.
-    EXPECT_EQ(BuildKey(*message, ticksOf({0})), QStringLiteral("s"));
+    EXPECT_EQ(BuildKey(*message, ticksOf({ 0 })), QStringLiteral("s"));
 }
 
 TEST(SearchString, TicksAreReadAtEachCall)
 {
     auto store = MemoryStore::create();
-    const OEId id = store->addMessage(store->rootId(), {.subject = QStringLiteral("s"), .body = QStringLiteral("b")});
+    const OEId id = store->addMessage(store->rootId(), { .subject = QStringLiteral("s"), .body = QStringLiteral("b") });
     const auto message = store->messageHandle(id);
     FieldTicks ticks;
     EXPECT_EQ(BuildKey(*message, ticks), QStringLiteral("sb"));
@@ -104,6 +114,6 @@ TEST(SearchString, TicksAreReadAtEachCall)
     ticks.UncheckAll();
     EXPECT_EQ(BuildKey(*message, ticks), QString());
     ticks.CheckDefaultFields();
-    EXPECT_TRUE(ticks.isChecked(0) && ticks.isChecked(1) && !ticks.isChecked(2) && !ticks.isChecked(3) &&
-                !ticks.isChecked(4));
+    EXPECT_TRUE(ticks.isChecked(0) && ticks.isChecked(1) && !ticks.isChecked(2) && !ticks.isChecked(3)
+                && !ticks.isChecked(4));
 }

@@ -32,16 +32,16 @@ TEST(MemoryStore, WalksFoldersAndMessagesOfTheObjectCalled)
     const OEId inbox = store->addFolder(store->rootId(), QStringLiteral("Inbox"));
     store->addFolder(store->rootId(), QStringLiteral("Sent Items"));
     store->addFolder(inbox, QStringLiteral("Work"));
-    store->addMessage(inbox, {.subject = QStringLiteral("one")});
-    store->addMessage(inbox, {.subject = QStringLiteral("two")});
+    store->addMessage(inbox, { .subject = QStringLiteral("one") });
+    store->addMessage(inbox, { .subject = QStringLiteral("two") });
 
     auto root = store->GetFirstFolder();
     ASSERT_TRUE(root);
     EXPECT_EQ(root->GetName(), QStringLiteral("Root"));
-    EXPECT_EQ(childNames(*root), (QStringList{QStringLiteral("Inbox"), QStringLiteral("Sent Items")}));
+    EXPECT_EQ(childNames(*root), (QStringList { QStringLiteral("Inbox"), QStringLiteral("Sent Items") }));
     auto inboxFolder = store->GetFolder(inbox);
-    EXPECT_EQ(childNames(*inboxFolder), QStringList{QStringLiteral("Work")});
-    EXPECT_EQ(subjects(*inboxFolder), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
+    EXPECT_EQ(childNames(*inboxFolder), QStringList { QStringLiteral("Work") });
+    EXPECT_EQ(subjects(*inboxFolder), (QStringList { QStringLiteral("one"), QStringLiteral("two") }));
     EXPECT_EQ(inboxFolder->GetMessageCount(), 2);
     EXPECT_EQ(store->GetFolder(9999), nullptr);
     // Creation times follow the order of adding.
@@ -54,8 +54,8 @@ TEST(MemoryStore, WalksFoldersAndMessagesOfTheObjectCalled)
 TEST(MemoryStore, FailsOnDemand)
 {
     auto store = MemoryStore::create();
-    const OEId a = store->addMessage(store->rootId(), {.subject = QStringLiteral("a")});
-    const OEId b = store->addMessage(store->rootId(), {.subject = QStringLiteral("b")});
+    const OEId a = store->addMessage(store->rootId(), { .subject = QStringLiteral("a") });
+    const OEId b = store->addMessage(store->rootId(), { .subject = QStringLiteral("b") });
     store->failOn(StoreOp::GetSubject, a, Failure::Throw);
     store->failOn(StoreOp::GetSubject, b, Failure::Nothing);
     EXPECT_THROW(store->messageHandle(a)->GetSubject(), StoreError);
@@ -72,9 +72,9 @@ TEST(MemoryStore, RecordsDeleteAndMoves)
 {
     auto store = MemoryStore::create();
     const OEId inbox = store->addFolder(store->rootId(), QStringLiteral("Inbox"));
-    const OEId a = store->addMessage(inbox, {.subject = QStringLiteral("a")});
-    const OEId b = store->addMessage(inbox, {.subject = QStringLiteral("b")});
-    const OEId c = store->addMessage(inbox, {.subject = QStringLiteral("c")});
+    const OEId a = store->addMessage(inbox, { .subject = QStringLiteral("a") });
+    const OEId b = store->addMessage(inbox, { .subject = QStringLiteral("b") });
+    const OEId c = store->addMessage(inbox, { .subject = QStringLiteral("c") });
     store->failOn(StoreOp::Delete, c);
 
     store->messageHandle(a)->Delete(1);
@@ -86,7 +86,7 @@ TEST(MemoryStore, RecordsDeleteAndMoves)
     const auto trash = store->findFolder(QStringLiteral("Deleted Items"));
     ASSERT_TRUE(trash);
     EXPECT_EQ(store->folderOf(b), trash);
-    EXPECT_EQ(store->messageIds(inbox), std::vector<OEId>{c});
+    EXPECT_EQ(store->messageIds(inbox), std::vector<OEId> { c });
     ASSERT_EQ(store->deleteCalls().size(), 4u);
     EXPECT_EQ(store->deleteCalls()[0].flag, 1);
     EXPECT_EQ(store->deleteCalls()[1].flag, 0);

@@ -1,5 +1,5 @@
-#include "store/MemoryStore.h"
 #include "store/StoreSession.h"
+#include "store/MemoryStore.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +22,7 @@ TEST(StoreSession, OpeningIsTheStartAndClosingTheStop)
     session.open(MemoryStore::create(QStringLiteral("Root"), QStringLiteral("/mail/b")));
     session.close();
     session.close();
-    EXPECT_EQ(events, (QStringList{QStringLiteral("start /mail/a"), QStringLiteral("stop"),
-                                   QStringLiteral("start /mail/b"), QStringLiteral("stop")}));
+    EXPECT_EQ(events,
+              (QStringList { QStringLiteral("start /mail/a"), QStringLiteral("stop"), QStringLiteral("start /mail/b"),
+                             QStringLiteral("stop") }));
 }

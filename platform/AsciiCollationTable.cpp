@@ -1,0 +1,102 @@
+#include "AsciiCollationTable.h"
+
+#include <unicode/ucol.h>
+#include <unicode/ucoleitr.h>
+#include <unicode/uset.h>
+
+namespace velmora {
+namespace {
+
+    // A contraction made only of ASCII characters ("ch", "aa") gives an ASCII text weights that its characters do
+    // not have one by one. Contractions that start outside ASCII never apply inside an ASCII text.
+    bool hasAsciiContraction(UCollator* collator)
+    {
+        UErrorCode status = U_ZERO_ERROR;
+        USet* contractions = uset_openEmpty();
+        ucol_getContractionsAndExpansions(collator, contractions, nullptr, false, &status);
+        bool found = U_FAILURE(status);
+        std::vector<UChar> buffer(64);
+        const int32_t items = found ? 0 : uset_getItemCount(contractions);
+        for (int32_t i = 0; i < items && !found; ++i) {
+            UChar32 start = 0;
+            UChar32 end = 0;
+            status = U_ZERO_ERROR;
+            int32_t length = uset_getItem(contractions, i, &start, &end, buffer.data(),
+                                          static_cast<int32_t>(buffer.size()), &status);
+            if (status == U_BUFFER_OVERFLOW_ERROR) {
+                buffer.resize(static_cast<std::size_t>(length) + 1);
+                status = U_ZERO_ERROR;
+                length = uset_getItem(contractions, i, &start, &end, buffer.data(), static_cast<int32_t>(buffer.size()),
+                                      &status);
+            }
+            if (U_FAILURE(status)) {
+                found = true;
+            } else if (length == 0) {
+                found = start < 0x80; // a range of code points
+            } else {
+                found = true;
+                for (int32_t k = 0; k < length && found; ++k) {
+                    found = buffer[static_cast<std::size_t>(k)] < 0x80;
+                }
+            }
+        }
+        uset_close(contractions);
+        return found;
+    }
+
+    bool attributeIs(UCollator* collator, UColAttribute attribute, UColAttributeValue expected)
+    {
+        UErrorCode status = U_ZERO_ERROR;
+        const UColAttributeValue value = ucol_getAttribute(collator, attribute, &status);
+        return U_SUCCESS(status) && value == expected;
+    }
+
+} // namespace
+
+std::unique_ptr<AsciiCollationTable> AsciiCollationTable::build(UCollator* collator)
+{
+    if (!attributeIs(collator, UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE)
+        || !attributeIs(collator, UCOL_NUMERIC_COLLATION, UCOL_OFF) || !attributeIs(collator, UCOL_CASE_LEVEL, UCOL_OFF)
+        || hasAsciiContraction(collator)) {
+        return nullptr;
+    }
+    auto table = std::make_unique<AsciiCollationTable>();
+    UErrorCode status = U_ZERO_ERROR;
+    UCollationElements* elements = ucol_openElements(collator, nullptr, 0, &status);
+    if (U_FAILURE(status)) {
+        return nullptr;
+    }
+    bool ok = true;
+    std::vector<std::uint8_t> primaries;
+    std::vector<std::uint8_t> secondaries;
+    for (UChar ch = 0; ch < 0x80 && ok; ++ch) {
+        status = U_ZERO_ERROR;
+        ucol_setText(elements, &ch, 1, &status);
+        primaries.clear();
+        secondaries.clear();
+        for (;;) {
+            status = U_ZERO_ERROR;
+            const int32_t element = ucol_next(elements, &status);
+            if (element == UCOL_NULLORDER || U_FAILURE(status)) {
+                break;
+            }
+            split(static_cast<std::uint32_t>(element), primaries, secondaries);
+        }
+        Entry& entry = table->entries[ch];
+        if (primaries.size() > entry.primaries.size() || secondaries.size() > entry.secondaries.size()) {
+            ok = false;
+            break;
+        }
+        entry.primaryCount = static_cast<std::uint8_t>(primaries.size());
+        entry.secondaryCount = static_cast<std::uint8_t>(secondaries.size());
+        std::copy(primaries.begin(), primaries.end(), entry.primaries.begin());
+        std::copy(secondaries.begin(), secondaries.end(), entry.secondaries.begin());
+    }
+    ucol_closeElements(elements);
+    if (!ok) {
+        return nullptr;
+    }
+    return table;
+}
+
+} // namespace velmora
