@@ -1,0 +1,10 @@
+#include "OfficeOutlook.h"
+
+namespace velmora {
+
+bool IsOfficeOutlookInstalled()
+{
+    return false;
+}
+
+} // namespace velmora

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "FileStore.h"
+#include "IOEFolder.h"
+
+namespace velmora {
+
+// A folder of a FileStore. The walks run over what the folder held when they began.
+class FileFolder : public IOEFolder
+{
+public:
+    FileFolder(std::shared_ptr<FileStore> store, OEId id);
+
+    OEId GetID() override { return m_id; }
+    OEFolderPtr GetFirstChild() override;
+    OEFolderPtr GetNextChild() override;
+    OEMessagePtr GetFirstMessage() override;
+    OEMessagePtr GetNextMessage() override;
+    OEMessagePtr GetMessage(OEId messageId) override;
+    QString GetName() override;
+    int GetMessageCount() override;
+
+private:
+    OEMessagePtr nextMessage();
+
+    std::shared_ptr<FileStore> m_store;
+    OEId m_id;
+    std::vector<OEId> m_children;
+    std::size_t m_childCursor = 0;
+    std::vector<MessageLocation> m_messages;
+    std::size_t m_messageCursor = 0;
+};
+
+} // namespace velmora

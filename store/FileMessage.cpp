@@ -1,0 +1,133 @@
+#include "FileMessage.h"
+
+#include <limits>
+
+namespace velmora {
+
+FileMessage::FileMessage(std::shared_ptr<FileStore> store, MessageLocation location,
+                         std::optional<ParsedMessage> parsed)
+    : m_store(std::move(store))
+    , m_location(std::move(location))
+{
+    if (parsed) {
+        adoptParsed(std::move(*parsed));
+    }
+}
+
+void FileMessage::adoptParsed(ParsedMessage parsed)
+{
+    m_parsed = std::move(parsed);
+    m_sizeKnown = true;
+}
+
+// Reads through the file's current name: when another program renamed it (a new flag suffix) between the
+// enumeration and now, the store finds it again once.
+template <typename Read> auto FileMessage::readWithRetry(Read&& read)
+{
+    try {
+        return read(m_location.path);
+    } catch (const StoreError&) {
+        const std::optional<QByteArray> current = m_store->locate(m_location.id);
+        if (!current || *current == m_location.path) {
+            throw;
+        }
+        m_location.path = *current;
+        return read(m_location.path);
+    }
+}
+
+const ParsedMessage& FileMessage::fields(bool headers, bool body, int bodyLimit, bool html)
+{
+    const bool needHeaders = headers && !m_parsed.hasHeaders;
+    const bool needBody = body && (!m_parsed.hasBody || (m_parsed.bodyLimit < bodyLimit && !m_parsed.bodyComplete));
+    const bool needHtml = html && !m_parsed.hasHtml;
+    if (!needHeaders && !needBody && !needHtml) {
+        return m_parsed;
+    }
+    FieldNeeds needs;
+    // The comparison key asks for every header field and the body one after the other: read them in one pass.
+    if (needHeaders || needBody) {
+        needs = FieldNeeds::keyFields(std::max(bodyLimit, kDefaultBodyLimit));
+    }
+    needs.html = needHtml;
+    ParsedMessage read = readWithRetry([&needs](const QByteArray& path) { return readMessageFile(path, needs); });
+    if (read.hasHeaders) {
+        m_parsed.hasHeaders = true;
+        m_parsed.subject = std::move(read.subject);
+        m_parsed.displayTo = std::move(read.displayTo);
+        m_parsed.displayFrom = std::move(read.displayFrom);
+    }
+    if (read.hasBody) {
+        m_parsed.hasBody = true;
+        m_parsed.body = std::move(read.body);
+        m_parsed.bodyLimit = read.bodyLimit;
+        m_parsed.bodyComplete = read.bodyComplete;
+    }
+    if (read.hasHtml) {
+        m_parsed.hasHtml = true;
+        m_parsed.htmlBody = std::move(read.htmlBody);
+    }
+    m_parsed.fileSize = read.fileSize;
+    m_parsed.modified = read.modified;
+    m_sizeKnown = true;
+    return m_parsed;
+}
+
+QString FileMessage::GetSubject()
+{
+    return fields(true, false, 0, false).subject;
+}
+
+QString FileMessage::GetDisplayTo()
+{
+    return fields(true, false, 0, false).displayTo;
+}
+
+QString FileMessage::GetDisplayFrom()
+{
+    return fields(true, false, 0, false).displayFrom;
+}
+
+QString FileMessage::GetHTMLBody()
+{
+    return fields(false, false, 0, true).htmlBody;
+}
+
+std::int32_t FileMessage::GetSize()
+{
+    if (!m_sizeKnown) {
+        const ParsedMessage stat
+            = readWithRetry([](const QByteArray& path) { return readMessageFile(path, FieldNeeds {}); });
+        m_parsed.fileSize = stat.fileSize;
+        m_sizeKnown = true;
+    }
+    return static_cast<std::int32_t>(std::min<qint64>(m_parsed.fileSize, std::numeric_limits<std::int32_t>::max()));
+}
+
+QString FileMessage::GetBody(int limit)
+{
+    if (limit <= 0) {
+        return {};
+    }
+    const ParsedMessage& parsed = fields(false, true, limit, false);
+    if (parsed.body.size() <= limit) {
+        return parsed.body;
+    }
+    QString text = parsed.body.left(limit);
+    if (text.back().isHighSurrogate()) {
+        text.chop(1);
+    }
+    return text;
+}
+
+void FileMessage::Delete(int flag)
+{
+    m_store->removeMessage(m_location.id, flag);
+}
+
+std::optional<InlinePart> FileMessage::GetInlinePart(const QString& contentId)
+{
+    return readWithRetry([&contentId](const QByteArray& path) { return readInlinePart(path, contentId); });
+}
+
+} // namespace velmora

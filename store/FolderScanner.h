@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <sys/types.h>
+
+#include <optional>
+#include <vector>
+
+namespace velmora {
+
+enum class FolderKind {
+    Maildir, // messages in cur/ and new/
+    EmlDirectory, // messages are the folder's *.eml files
+};
+
+// One folder found on disk. Paths are the file system's own bytes, so names that are not valid UTF-8 still work.
+struct ScannedFolder
+{
+    QByteArray path;
+    QString name;
+    int parent = -1; // index into the scan result; -1 for the root
+    dev_t device = 0;
+    ino_t inode = 0;
+    FolderKind kind = FolderKind::EmlDirectory;
+};
+
+struct MessageFileEntry
+{
+    QByteArray path;
+    QByteArray fileName;
+    QByteArray uniquePart; // the file name without a Maildir flag suffix
+    qint64 size = 0;
+    QDateTime modified;
+    QDateTime entered; // Maildir delivery time from the name, else the modification time
+};
+
+// The folder tree below `root` (the root first). Symbolic links are never followed, so nothing outside the root
+// is ever reached. Throws StoreError when the root itself cannot be listed; a subfolder that cannot be listed
+// is still a folder (its messages fail when they are asked for).
+std::vector<ScannedFolder> scanFolderTree(const QByteArray& root, const QString& rootName);
+
+// The message files of one folder, oldest first, then by file name. Throws StoreError when the folder cannot
+// be listed.
+std::vector<MessageFileEntry> listMessageFiles(const QByteArray& folderPath, FolderKind kind);
+
+// The Maildir unique part of a file name: everything before the ":2," (or "!2," / ";2,") info suffix.
+QByteArray maildirUniquePart(const QByteArray& fileName);
+// The delivery time at the start of a Maildir name ("1700000000.M1P2.host"), if it has one.
+std::optional<QDateTime> maildirDeliveryTime(const QByteArray& fileName);
+bool isMaildirDirectory(const QByteArray& path);
+// True for the names of files and folders that other mail programs keep next to the mail.
+bool isForeignName(const QByteArray& name);
+
+} // namespace velmora
