@@ -23,7 +23,7 @@ CaptionPanel::CaptionPanel(const QString& caption, QWidget* parent)
     m_layout->setSpacing(0);
 
     QFont font = m_caption->font();
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")});
+    font.setFamilies({ QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans") });
     font.setBold(true);
     font.setPixelSize(px(this, 13));
     m_caption->setFont(font);

@@ -24,7 +24,7 @@ FieldCheckList::FieldCheckList(FieldTicks& ticks, QWidget* parent)
     grid->setContentsMargins(px(this, 6), px(this, 4), px(this, 6), px(this, 4));
     grid->setHorizontalSpacing(px(this, 8));
     grid->setVerticalSpacing(px(this, 2));
-    const char* const captions[] = {"Subject *", "Body *", "Display To", "Display From", "Size"};
+    const char* const captions[] = { "Subject *", "Body *", "Display To", "Display From", "Size" };
     for (int i = 0; i < count(); ++i) {
         auto* box = new QCheckBox(QString::fromLatin1(captions[i]), this);
         m_items[i] = box;

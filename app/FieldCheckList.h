@@ -30,7 +30,7 @@ private:
     void showTicks();
 
     FieldTicks& m_ticks;
-    std::array<QCheckBox*, 5> m_items{};
+    std::array<QCheckBox*, 5> m_items {};
     bool m_showing = false;
 };
 

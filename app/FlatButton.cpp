@@ -55,7 +55,7 @@ void FlatButton::paintEvent(QPaintEvent* /*event*/)
         // The drop-down mark: a small arrow at the glyph's right.
         const int x = glyphAt.x() + glyphSize.width() + 4;
         const int y = glyphAt.y() + glyphSize.height() / 2;
-        const QPoint arrow[] = {QPoint(x, y - 2), QPoint(x + 6, y - 2), QPoint(x + 3, y + 1)};
+        const QPoint arrow[] = { QPoint(x, y - 2), QPoint(x + 6, y - 2), QPoint(x + 3, y + 1) };
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setBrush(painter.pen().color());
         painter.drawPolygon(arrow, 3);

@@ -15,19 +15,19 @@ namespace velmora {
 
 namespace {
 
-void settle()
-{
-    for (int i = 0; i < 10; ++i) {
-        QApplication::processEvents();
-        QThread::msleep(20);
+    void settle()
+    {
+        for (int i = 0; i < 10; ++i) {
+            QApplication::processEvents();
+            QThread::msleep(20);
+        }
     }
-}
 
-bool save(QWidget& widget, const QString& folder, const char* name)
-{
-    settle();
-    return widget.grab().save(QDir(folder).filePath(QString::fromLatin1(name)));
-}
+    bool save(QWidget& widget, const QString& folder, const char* name)
+    {
+        settle();
+        return widget.grab().save(QDir(folder).filePath(QString::fromLatin1(name)));
+    }
 
 } // namespace
 

@@ -23,14 +23,14 @@ namespace velmora {
 
 namespace {
 
-// The year of the rights notice comes from the build date the box was designed with.
-const char* const kBuildDate = "20140210";
+    // The year of the rights notice comes from the build date the box was designed with.
+    const char* const kBuildDate = "20140210";
 
 } // namespace
 
-const QStringList TAboutForm::LicLines{QStringLiteral("This program contains:"),
-                                       QStringLiteral("JVCL source code that can be obtained from "),
-                                       QStringLiteral("https://github.com/project-jedi/jvcl")};
+const QStringList TAboutForm::LicLines { QStringLiteral("This program contains:"),
+                                         QStringLiteral("JVCL source code that can be obtained from "),
+                                         QStringLiteral("https://github.com/project-jedi/jvcl") };
 const QString TAboutForm::ReadmeName = QStringLiteral("readme_tavi.txt");
 
 TAboutForm::TAboutForm(TMainForm& mainForm)
@@ -120,8 +120,9 @@ void TAboutForm::FormShow()
                                             + QStringLiteral(" Kestrun. All rights reserved.")
                                             + QStringLiteral("<p>This program is protected by copyright law."),
                                         QString()));
-    WebPageLink->setText(linkMarkupToHtml(
-        QStringLiteral("Velmora for Outlook Express web page:<br><link>") + links::productPage(), links::productPage()));
+    WebPageLink->setText(
+        linkMarkupToHtml(QStringLiteral("Velmora for Outlook Express web page:<br><link>") + links::productPage(),
+                         links::productPage()));
 }
 
 QString TAboutForm::linkMarkupToHtml(const QString& markup, const QString& address)
@@ -159,10 +160,11 @@ void TAboutForm::SendErrorReportButtonClick(TMainForm& mainForm)
 {
     MailMessage mail;
     mail.recipient = links::supportMailbox();
-    mail.subject = QStringLiteral("Velmora for Outlook Express ") + GetAppVersion() + QStringLiteral(" support request");
+    mail.subject
+        = QStringLiteral("Velmora for Outlook Express ") + GetAppVersion() + QStringLiteral(" support request");
     mail.body = QStringLiteral("Please describe your problem here.\r\n\r\nWindows version: ") + systemProductName()
         + QStringLiteral("\r\nOffice version: ") + mainForm.OfficeVersion;
-    for (const QString& file : {mainForm.errorLogFileName(), mainForm.configFileName()}) {
+    for (const QString& file : { mainForm.errorLogFileName(), mainForm.configFileName() }) {
         if (!file.isEmpty() && QFile::exists(file)) {
             mail.attachments << file;
         }

@@ -1,5 +1,6 @@
 #include "TMainForm.h"
 
+#include "AppIcon.h"
 #include "CaptionPanel.h"
 #include "FieldCheckList.h"
 #include "FlatButton.h"
@@ -18,7 +19,6 @@
 #include "store/FileStore.h"
 
 #include <QApplication>
-#include <QScreen>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDir>
@@ -33,6 +33,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -62,27 +63,27 @@ const QString TMainForm::RemoveQuestion = QStringLiteral("Are you sure you want 
 
 namespace {
 
-// A glyph from the desktop's icon theme, or the style's standard picture where the theme has none.
-QIcon glyph(const QWidget* widget, std::initializer_list<const char*> names, QStyle::StandardPixmap fallback)
-{
-    for (const char* name : names) {
-        const QString themed = QString::fromLatin1(name);
-        if (QIcon::hasThemeIcon(themed)) {
-            return QIcon::fromTheme(themed);
+    // A glyph from the desktop's icon theme, or the style's standard picture where the theme has none.
+    QIcon glyph(const QWidget* widget, std::initializer_list<const char*> names, QStyle::StandardPixmap fallback)
+    {
+        for (const char* name : names) {
+            const QString themed = QString::fromLatin1(name);
+            if (QIcon::hasThemeIcon(themed)) {
+                return QIcon::fromTheme(themed);
+            }
         }
+        return widget->style()->standardIcon(fallback);
     }
-    return widget->style()->standardIcon(fallback);
-}
 
-QGroupBox* toolbarBox(const QString& title, int width, QWidget* parent)
-{
-    auto* box = new QGroupBox(title, parent);
-    box->setFixedWidth(px(parent, width));
-    auto* layout = new QHBoxLayout(box);
-    layout->setContentsMargins(px(parent, 2), 0, px(parent, 2), 0);
-    layout->setSpacing(0);
-    return box;
-}
+    QGroupBox* toolbarBox(const QString& title, int width, QWidget* parent)
+    {
+        auto* box = new QGroupBox(title, parent);
+        box->setFixedWidth(px(parent, width));
+        auto* layout = new QHBoxLayout(box);
+        layout->setContentsMargins(px(parent, 2), 0, px(parent, 2), 0);
+        layout->setSpacing(0);
+        return box;
+    }
 
 } // namespace
 
@@ -99,10 +100,9 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     }
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(Caption);
-    setAttribute(Qt::WA_DeleteOnClose, false);
 
     QFont font = this->font();
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")});
+    font.setFamilies({ QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans") });
     font.setPointSize(8);
     setFont(font);
 
@@ -215,15 +215,15 @@ QWidget* TMainForm::buildToolbar()
     ActionBox = toolbarBox(QStringLiteral("Action"), 196 + 64, bar);
     ActionBox->setObjectName(QStringLiteral("ActionBox"));
     OpenStoreButton = new FlatButton(QStringLiteral("Open Store"),
-                                     glyph(this, {"document-open", "folder-open"}, QStyle::SP_DirOpenIcon), button);
-    SearchButton = new FlatButton(QStringLiteral("Search"),
-                                  glyph(this, {"edit-find", "system-search"}, QStyle::SP_FileDialogContentsView),
-                                  button);
-    RemoveButton = new FlatButton(QStringLiteral("Remove"), glyph(this, {"edit-delete", "user-trash"}, QStyle::SP_TrashIcon),
-                                  button);
-    CancelButton = new FlatButton(QStringLiteral("Cancel"), glyph(this, {"process-stop"}, QStyle::SP_BrowserStop),
-                                  button);
-    for (FlatButton* b : {OpenStoreButton, SearchButton, RemoveButton, CancelButton}) {
+                                     glyph(this, { "document-open", "folder-open" }, QStyle::SP_DirOpenIcon), button);
+    SearchButton
+        = new FlatButton(QStringLiteral("Search"),
+                         glyph(this, { "edit-find", "system-search" }, QStyle::SP_FileDialogContentsView), button);
+    RemoveButton = new FlatButton(QStringLiteral("Remove"),
+                                  glyph(this, { "edit-delete", "user-trash" }, QStyle::SP_TrashIcon), button);
+    CancelButton
+        = new FlatButton(QStringLiteral("Cancel"), glyph(this, { "process-stop" }, QStyle::SP_BrowserStop), button);
+    for (FlatButton* b : { OpenStoreButton, SearchButton, RemoveButton, CancelButton }) {
         ActionBox->layout()->addWidget(b);
     }
     OpenStoreButton->setObjectName(QStringLiteral("OpenStoreButton"));
@@ -233,17 +233,16 @@ QWidget* TMainForm::buildToolbar()
 
     SwitchViewBox = toolbarBox(QStringLiteral("Switch View"), 196, bar);
     SwitchViewBox->setObjectName(QStringLiteral("SwitchViewBox"));
-    ResultsButton = new FlatButton(QStringLiteral("Search Results"),
-                                   glyph(this, {"view-list-details", "view-list"}, QStyle::SP_FileDialogDetailedView),
-                                   button);
-    SearchSettingsButton
-        = new FlatButton(QStringLiteral("Search Settings"),
-                         glyph(this, {"preferences-system", "document-properties"}, QStyle::SP_FileDialogInfoView),
-                         button);
+    ResultsButton
+        = new FlatButton(QStringLiteral("Search Results"),
+                         glyph(this, { "view-list-details", "view-list" }, QStyle::SP_FileDialogDetailedView), button);
+    SearchSettingsButton = new FlatButton(
+        QStringLiteral("Search Settings"),
+        glyph(this, { "preferences-system", "document-properties" }, QStyle::SP_FileDialogInfoView), button);
     RemovalSettingsButton
         = new FlatButton(QStringLiteral("Removal Settings"),
-                         glyph(this, {"preferences-other", "edit-clear"}, QStyle::SP_DialogResetButton), button);
-    for (FlatButton* b : {ResultsButton, SearchSettingsButton, RemovalSettingsButton}) {
+                         glyph(this, { "preferences-other", "edit-clear" }, QStyle::SP_DialogResetButton), button);
+    for (FlatButton* b : { ResultsButton, SearchSettingsButton, RemovalSettingsButton }) {
         SwitchViewBox->layout()->addWidget(b);
     }
     ResultsButton->setObjectName(QStringLiteral("ResultsButton"));
@@ -252,18 +251,17 @@ QWidget* TMainForm::buildToolbar()
 
     HelpBox = toolbarBox(QStringLiteral("Help"), 84, bar);
     HelpBox->setObjectName(QStringLiteral("HelpBox"));
-    HelpButton = new FlatButton(QStringLiteral("Help"), glyph(this, {"help-browser", "help-contents"},
-                                                               QStyle::SP_DialogHelpButton),
-                                wideButton);
+    HelpButton
+        = new FlatButton(QStringLiteral("Help"),
+                         glyph(this, { "help-browser", "help-contents" }, QStyle::SP_DialogHelpButton), wideButton);
     HelpButton->setObjectName(QStringLiteral("HelpButton"));
     HelpBox->layout()->addWidget(HelpButton);
 
     UpgradeBox = toolbarBox(QStringLiteral("More Add-ins"), 84, bar);
     UpgradeBox->setObjectName(QStringLiteral("UpgradeBox"));
-    UpgradeButton = new FlatButton(QStringLiteral("Get More Add-ins"),
-                                   glyph(this, {"system-software-install", "package-x-generic"},
-                                         QStyle::SP_ArrowDown),
-                                   wideButton);
+    UpgradeButton = new FlatButton(
+        QStringLiteral("Get More Add-ins"),
+        glyph(this, { "system-software-install", "package-x-generic" }, QStyle::SP_ArrowDown), wideButton);
     UpgradeButton->setObjectName(QStringLiteral("UpgradeButton"));
     UpgradeBox->layout()->addWidget(UpgradeButton);
 
@@ -288,7 +286,7 @@ QWidget* TMainForm::buildToolbar()
     connect(SearchButton, &QToolButton::clicked, this, [this] { SearchButtonClick(); });
     connect(RemoveButton, &QToolButton::clicked, this, [this] { RemoveButtonClick(); });
     connect(CancelButton, &QToolButton::clicked, this, [this] { CancelButtonClick(); });
-    for (FlatButton* b : {ResultsButton, SearchSettingsButton, RemovalSettingsButton}) {
+    for (FlatButton* b : { ResultsButton, SearchSettingsButton, RemovalSettingsButton }) {
         connect(b, &QToolButton::clicked, this, [this, b] { SwitchClick(b); });
     }
     connect(UpgradeButton, &QToolButton::clicked, this, [this] { UpgradeButtonClick(); });
@@ -352,16 +350,16 @@ QWidget* TMainForm::buildSearchResults()
     VSplitter->setStretchFactor(0, 0);
     VSplitter->setStretchFactor(1, 1);
     m_itemsPanelHeight = px(this, 196);
-    VSplitter->setSizes({m_itemsPanelHeight, px(this, 300)});
+    VSplitter->setSizes({ m_itemsPanelHeight, px(this, 300) });
     HSplitter->addWidget(FoldersPanel);
     HSplitter->addWidget(RightPanel);
     HSplitter->setStretchFactor(0, 0);
     HSplitter->setStretchFactor(1, 1);
     m_foldersPanelWidth = px(this, 240);
-    HSplitter->setSizes({m_foldersPanelWidth, px(this, 560)});
+    HSplitter->setSizes({ m_foldersPanelWidth, px(this, 560) });
 
     // Focused rows and selection rectangles in the caption colour.
-    for (QTreeView* tree : {FoldersVST, ItemsVST}) {
+    for (QTreeView* tree : { FoldersVST, ItemsVST }) {
         QPalette colours = tree->palette();
         colours.setColor(QPalette::Highlight, CaptionPanel::captionColor());
         colours.setColor(QPalette::HighlightedText, Qt::white);
@@ -429,8 +427,8 @@ QWidget* TMainForm::buildRemovalSettings()
     MarkAsDuplicates->setObjectName(QStringLiteral("MarkAsDuplicates"));
     MarkAsDuplicatesGroup = new QButtonGroup(MarkAsDuplicates);
     auto* grid = new QGridLayout(MarkAsDuplicates);
-    const char* const rules[] = {"Oldest Items (according to Creation Time)", "Smallest Items (according to Size)",
-                                 "Newest Items (according to Creation Time)", "Largest Items (according to Size)"};
+    const char* const rules[] = { "Oldest Items (according to Creation Time)", "Smallest Items (according to Size)",
+                                  "Newest Items (according to Creation Time)", "Largest Items (according to Size)" };
     // Two columns, filled top to bottom.
     for (int i = 0; i < 4; ++i) {
         auto* radio = new QRadioButton(QString::fromLatin1(rules[i]), MarkAsDuplicates);
@@ -470,29 +468,27 @@ QWidget* TMainForm::buildRemovalSettings()
 
 void TMainForm::connectTrees()
 {
-    const QIcon folderIcon = glyph(this, {"folder"}, QStyle::SP_DirIcon);
-    const QIcon messageIcon = glyph(this, {"mail-read", "text-x-generic"}, QStyle::SP_FileIcon);
+    const QIcon folderIcon = glyph(this, { "folder" }, QStyle::SP_DirIcon);
+    const QIcon messageIcon = glyph(this, { "mail-read", "text-x-generic" }, QStyle::SP_FileIcon);
 
     m_foldersModel = new TreeItemModel(m_folders.model(), this);
     m_foldersModel->setIconProvider([folderIcon](int index) { return index == 0 ? folderIcon : QIcon(); });
     m_itemsModel = new TreeItemModel(m_results.model(), this);
     m_itemsModel->setIconProvider([messageIcon](int index) { return index == 0 ? messageIcon : QIcon(); });
 
-    for (auto [view, model] : {std::pair{FoldersVST, m_foldersModel}, std::pair{ItemsVST, m_itemsModel}}) {
+    for (auto [view, model] : { std::pair { FoldersVST, m_foldersModel }, std::pair { ItemsVST, m_itemsModel } }) {
         view->setModel(model);
-        connect(view, &QTreeView::expanded, model, [model](const QModelIndex& index) {
-            model->setExpandedFromView(index, true);
-        });
-        connect(view, &QTreeView::collapsed, model, [model](const QModelIndex& index) {
-            model->setExpandedFromView(index, false);
-        });
+        connect(view, &QTreeView::expanded, model,
+                [model](const QModelIndex& index) { model->setExpandedFromView(index, true); });
+        connect(view, &QTreeView::collapsed, model,
+                [model](const QModelIndex& index) { model->setExpandedFromView(index, false); });
         connect(view->selectionModel(), &QItemSelectionModel::currentChanged, model,
                 [model](const QModelIndex& current) { model->setCurrentFromView(current); });
         connect(model, &TreeItemModel::expandRequested, view,
                 [view](const QModelIndex& index, bool expanded) { view->setExpanded(index, expanded); });
         connect(model, &TreeItemModel::focusRequested, view, [view](const QModelIndex& index) {
-            view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect
-                                                               | QItemSelectionModel::Rows);
+            view->selectionModel()->setCurrentIndex(index,
+                                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         });
     }
     FoldersVST->installEventFilter(this);
@@ -639,7 +635,7 @@ void TMainForm::applyPaneSizes()
         for (int size : sizes) {
             total += size;
         }
-        splitter->setSizes({first, qMax(1, total - first)});
+        splitter->setSizes({ first, qMax(1, total - first) });
     };
     firstPane(HSplitter, m_foldersPanelWidth);
     firstPane(VSplitter, m_itemsPanelHeight);
@@ -786,7 +782,14 @@ void TMainForm::UncheckAllButtonClick()
 
 void TMainForm::OpenStoreButtonClick()
 {
-    const QString start = m_session.IsOEAPIActive() != 0 ? m_session.GetCurrentIdentity() : QDir::homePath();
+    QString start = QDir::homePath();
+    try {
+        if (m_session.IsOEAPIActive() != 0) {
+            start = m_session.GetCurrentIdentity();
+        }
+    } catch (...) {
+        // A store that went away: the chooser starts at home.
+    }
     const QString directory = m_prompts->chooseFolder(this, QStringLiteral("Open Store"), start);
     if (!directory.isEmpty()) {
         openStoreAt(directory);

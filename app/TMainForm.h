@@ -7,9 +7,9 @@
 #include "persist/FormStorage.h"
 #include "persist/LogFile.h"
 #include "persist/XmlStorage.h"
+#include "platform/KeyCollator.h"
 #include "platform/MailHandOver.h"
 #include "store/FolderTree.h"
-#include "platform/KeyCollator.h"
 #include "store/StoreSession.h"
 
 #include <QWidget>
@@ -220,7 +220,7 @@ private:
     // and components, and its destruction writes the configuration file, once.
     LogFile aLogFile;
     XmlStorage aXMLStorage;
-    FormStorage aFormStorage{aXMLStorage};
+    FormStorage aFormStorage { aXMLStorage };
     StoreSession m_session;
     FieldTicks m_fieldTicks;
     ResultsTree m_results;

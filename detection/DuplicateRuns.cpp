@@ -1,5 +1,6 @@
 #include "DuplicateRuns.h"
 
+#include "detection/KeyReadAhead.h"
 #include "detection/SearchString.h"
 
 namespace velmora {
@@ -53,6 +54,7 @@ DuplicateRuns::DuplicateRuns(RunHost& host, IOEFolderManager& store, ResultsTree
     , m_results(results)
     , m_folders(folders)
     , m_ticks(ticks)
+    , m_collator(collator)
     , m_digests(collator)
 {
 }
@@ -109,6 +111,9 @@ void DuplicateRuns::searchFolder(const TreeNode& folderRow)
     m_host.setProgressRange(count + 1);
     m_host.setStatusText(1, QStringLiteral("Searching for duplicates in ") + folder->GetName());
     m_index.clear();
+    // Workers read and parse the messages and build their keys ahead of this loop; the loop still takes the
+    // messages one by one, in order, with Cancel and input handled between them.
+    folder->SetReadAhead(KeyReadAhead::work(m_collator, m_ticks.values()), [this] { m_host.processPendingEvents(); });
 
     for (OEMessagePtr message = folder->GetFirstMessage(); message; message = folder->GetNextMessage()) {
         m_host.processPendingEvents();
@@ -117,8 +122,7 @@ void DuplicateRuns::searchFolder(const TreeNode& folderRow)
         }
         try {
             const OEId id = message->GetID();
-            // The ticks are read now: a change during the run applies to the messages from here on.
-            AddSearchString(BuildKey(*message, m_ticks), id, *folder);
+            AddSearchString(keyOf(*message), id, *folder);
             m_host.setProgressPosition(++m_progress);
         } catch (...) {
             // An unreadable message is skipped, never grouped; the failure was logged when raised.
@@ -126,9 +130,25 @@ void DuplicateRuns::searchFolder(const TreeNode& folderRow)
     }
 }
 
+KeyDigest DuplicateRuns::keyOf(IOEMessage& message)
+{
+    // The ticks are read now: a change during the run applies to the messages from here on, and a key built
+    // ahead with other ticks is built again.
+    const auto ahead = std::dynamic_pointer_cast<const KeyReadAhead>(message.GetReadAhead());
+    if (ahead && ahead->ticks == m_ticks.values()) {
+        return ahead->digest;
+    }
+    return m_digests.digest(BuildKey(message, m_ticks));
+}
+
 void DuplicateRuns::AddSearchString(const QString& key, OEId id, IOEFolder& folder)
 {
-    const std::optional<OEId> origin = m_index.addOrFind(m_digests.digest(key), id);
+    AddSearchString(m_digests.digest(key), id, folder);
+}
+
+void DuplicateRuns::AddSearchString(const KeyDigest& key, OEId id, IOEFolder& folder)
+{
+    const std::optional<OEId> origin = m_index.addOrFind(key, id);
     if (!origin) {
         return;
     }

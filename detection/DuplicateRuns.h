@@ -34,6 +34,7 @@ public:
     // Enters `key` for the message `id` of `folder`, or adds the message to the group of the original whose
     // key is equal. Throws when the store fails; rows added before the failure stay.
     void AddSearchString(const QString& key, OEId id, IOEFolder& folder);
+    void AddSearchString(const KeyDigest& key, OEId id, IOEFolder& folder);
 
     bool Cancel = false;
 
@@ -41,6 +42,7 @@ private:
     class BusyScope;
 
     void searchFolder(const TreeNode& folderRow);
+    KeyDigest keyOf(IOEMessage& message);
     TTreeData itemRow(IOEMessage& message, const QString& folderName, const QString& folderId) const;
     void removeRow(TreeNode* row);
 
@@ -49,6 +51,7 @@ private:
     ResultsTree& m_results;
     FolderTree& m_folders;
     FieldTicks& m_ticks;
+    const KeyCollator& m_collator;
     KeyDigestMaker m_digests;
     // The keys of the folder being searched (`SearchStrings` with `EntryIDs`).
     KeyIndex m_index;

@@ -16,7 +16,14 @@ public:
     static constexpr int kCount = 5;
     static constexpr int kBodyLimit = 102400;
 
+    using Values = std::array<bool, kCount>;
+
     FieldTicks() { CheckDefaultFields(); }
+    explicit FieldTicks(const Values& values)
+        : m_ticks(values)
+    {
+    }
+    Values values() const { return m_ticks; }
 
     bool isChecked(int index) const { return index >= 0 && index < kCount && m_ticks[index]; }
     bool isChecked(SearchField field) const { return m_ticks[static_cast<int>(field)]; }

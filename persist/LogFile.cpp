@@ -4,10 +4,11 @@
 
 #include <QFile>
 #include <QLocale>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -64,7 +65,7 @@ void LogFile::add(const QString& title, LogSeverity severity, const QString& des
         return;
     }
     try {
-        m_records.append(LogRecord { currentTimeText(), severity, title, description });
+        append(LogRecord { currentTimeText(), severity, title, description });
         trimToSizeLimit();
         if (m_autoSave) {
             save();
@@ -74,17 +75,51 @@ void LogFile::add(const QString& title, LogSeverity severity, const QString& des
     }
 }
 
+void LogFile::append(LogRecord record)
+{
+    const QString line = lineOf(record) + QLatin1String("\r\n");
+    QStringEncoder encoder(QStringConverter::System);
+    const QByteArray bytes = encoder.encode(line);
+    m_records.append(std::move(record));
+    m_fileImage.append(bytes);
+    m_lineChars.append(line.size());
+    m_lineBytes.append(bytes.size());
+    m_totalChars += line.size();
+}
+
+void LogFile::rebuildFileImage()
+{
+    QList<LogRecord> records = std::move(m_records);
+    m_records.clear();
+    m_fileImage.clear();
+    m_lineChars.clear();
+    m_lineBytes.clear();
+    m_totalChars = 0;
+    for (LogRecord& record : records) {
+        append(std::move(record));
+    }
+}
+
 void LogFile::trimToSizeLimit()
 {
-    qsizetype total = 0;
-    qsizetype first = m_records.size();
-    while (first > 0 && total < m_sizeLimit) {
-        --first;
-        total += lineOf(m_records.at(first)).size() + 2;
+    // Keeps the newest records whose lines together first reach the limit: drop the oldest as long as the rest
+    // still reaches it.
+    qsizetype drop = 0;
+    qsizetype dropBytes = 0;
+    qsizetype total = m_totalChars;
+    while (drop < m_records.size() && total - m_lineChars.at(drop) >= m_sizeLimit) {
+        total -= m_lineChars.at(drop);
+        dropBytes += m_lineBytes.at(drop);
+        ++drop;
     }
-    if (first > 0) {
-        m_records.remove(0, first);
+    if (drop == 0) {
+        return;
     }
+    m_records.remove(0, drop);
+    m_lineChars.remove(0, drop);
+    m_lineBytes.remove(0, drop);
+    m_fileImage.remove(0, dropBytes);
+    m_totalChars = total;
 }
 
 bool LogFile::save() noexcept
@@ -94,17 +129,24 @@ bool LogFile::save() noexcept
             m_errorString = QStringLiteral("No file name");
             return false;
         }
-        QString text;
-        for (const LogRecord& record : std::as_const(m_records)) {
-            text += lineOf(record);
-            text += QLatin1String("\r\n");
-        }
-        QStringEncoder encoder(QStringConverter::System);
-        const QByteArray bytes = encoder.encode(text);
-        // Written beside the old file and renamed over it, so a failed write never leaves half a log.
-        QSaveFile file(m_fileName);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        // Written beside the old file and renamed over it, so a failed write never leaves half a log. No sync to
+        // disk: an exception writes up to a dozen entries, and each would wait for the disk.
+        const QString temporary = m_fileName + QStringLiteral(".new");
+        QFile file(temporary);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             m_errorString = file.errorString();
+            return false;
+        }
+        const bool written = file.write(m_fileImage) == m_fileImage.size() && file.flush();
+        m_errorString = file.errorString();
+        file.close();
+        if (!written || file.error() != QFileDevice::NoError) {
+            QFile::remove(temporary);
+            return false;
+        }
+        if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(m_fileName).constData()) != 0) {
+            m_errorString = QString::fromLocal8Bit(std::strerror(errno));
+            QFile::remove(temporary);
             return false;
         }
         m_errorString.clear();
@@ -137,6 +179,7 @@ void LogFile::load()
         }
     }
     m_records = std::move(records);
+    rebuildFileImage();
 }
 
 QString LogFile::severityWord(LogSeverity severity)

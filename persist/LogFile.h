@@ -74,7 +74,9 @@ public:
 
 private:
     QString currentTimeText();
+    void append(LogRecord record);
     void trimToSizeLimit();
+    void rebuildFileImage();
     void load();
 
     QString m_fileName;
@@ -85,6 +87,12 @@ private:
     bool m_active = true;
     qsizetype m_sizeLimit = kDefaultSizeLimit;
     QList<LogRecord> m_records;
+    // The file's content kept ready, with each record's line length in characters and in bytes, so that an entry
+    // costs one line's work plus one write, not a pass over the whole list.
+    QByteArray m_fileImage;
+    QList<qsizetype> m_lineChars;
+    QList<qsizetype> m_lineBytes;
+    qsizetype m_totalChars = 0;
     QString m_errorString;
 };
 

@@ -49,7 +49,9 @@ KeyCollator::KeyCollator(const QString& locale)
 
 KeyCollator::~KeyCollator()
 {
-    ucol_close(m_collator);
+    if (m_collator != nullptr) {
+        ucol_close(m_collator);
+    }
 }
 
 void KeyCollator::sortKey(const char16_t* text, qsizetype length, std::vector<std::uint8_t>& out) const
@@ -65,6 +67,19 @@ void KeyCollator::sortKey(const char16_t* text, qsizetype length, std::vector<st
     }
     // The returned length counts the terminating zero.
     out.resize(needed > 0 ? static_cast<std::size_t>(needed - 1) : 0);
+}
+
+std::unique_ptr<KeyCollator> KeyCollator::clone() const
+{
+    std::unique_ptr<KeyCollator> copy(new KeyCollator(CloneTag{}));
+    UErrorCode status = U_ZERO_ERROR;
+    copy->m_collator = ucol_clone(m_collator, &status);
+    if (U_FAILURE(status) || copy->m_collator == nullptr) {
+        throw std::runtime_error("Cannot copy the collator");
+    }
+    copy->m_localeName = m_localeName;
+    copy->m_asciiTable = m_asciiTable;
+    return copy;
 }
 
 bool KeyCollator::equal(const QString& a, const QString& b) const

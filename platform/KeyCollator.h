@@ -27,6 +27,8 @@ public:
     // The sort key of `text` (without its terminating zero) into `out`, which is reused to avoid allocations.
     void sortKey(const char16_t* text, qsizetype length, std::vector<std::uint8_t>& out) const;
     bool equal(const QString& a, const QString& b) const;
+    // A collator with the same rules for another thread.
+    std::unique_ptr<KeyCollator> clone() const;
     int compare(const QString& a, const QString& b) const;
     QString localeName() const { return m_localeName; }
 
@@ -35,9 +37,14 @@ public:
     const AsciiCollationTable* asciiTable() const { return m_asciiTable.get(); }
 
 private:
+    struct CloneTag
+    {
+    };
+    explicit KeyCollator(CloneTag) {}
+
     UCollator* m_collator = nullptr;
     QString m_localeName;
-    std::unique_ptr<AsciiCollationTable> m_asciiTable;
+    std::shared_ptr<const AsciiCollationTable> m_asciiTable;
 };
 
 } // namespace velmora

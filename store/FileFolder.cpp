@@ -25,10 +25,20 @@ OEFolderPtr FileFolder::GetNextChild()
     return std::make_shared<FileFolder>(m_store, m_children[m_childCursor++]);
 }
 
+void FileFolder::SetReadAhead(ReadAheadWork work, ReadAheadWait wait)
+{
+    m_readAheadWork = std::move(work);
+    m_readAheadWait = std::move(wait);
+}
+
 OEMessagePtr FileFolder::GetFirstMessage()
 {
-    m_messages = m_store->listMessages(m_id);
+    m_readAhead.reset();
+    m_messages = std::make_shared<const std::vector<MessageLocation>>(m_store->listMessages(m_id));
     m_messageCursor = 0;
+    if (m_readAheadWork && !m_messages->empty()) {
+        m_readAhead = std::make_unique<ReadAheadPool>(m_messages, m_readAheadWork, ReadAheadPool::defaultThreads(), 64);
+    }
     return nextMessage();
 }
 
@@ -40,12 +50,20 @@ OEMessagePtr FileFolder::GetNextMessage()
 OEMessagePtr FileFolder::nextMessage()
 {
     // Messages removed through the store since the walk began are passed over.
-    while (m_messageCursor < m_messages.size()) {
-        const MessageLocation& location = m_messages[m_messageCursor++];
+    while (m_messages && m_messageCursor < m_messages->size()) {
+        const std::size_t index = m_messageCursor++;
+        const MessageLocation& location = (*m_messages)[index];
+        ReadAheadPool::Item item;
+        if (m_readAhead) {
+            item = m_readAhead->take(index, m_readAheadWait);
+        }
         if (m_store->hasMessage(location.id)) {
-            return std::make_shared<FileMessage>(m_store, location);
+            auto message = std::make_shared<FileMessage>(m_store, location, std::move(item.parsed));
+            message->setReadAhead(std::move(item.result));
+            return message;
         }
     }
+    m_readAhead.reset();
     return nullptr;
 }
 

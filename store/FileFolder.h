@@ -2,6 +2,7 @@
 
 #include "FileStore.h"
 #include "IOEFolder.h"
+#include "ReadAheadPool.h"
 
 namespace velmora {
 
@@ -19,6 +20,7 @@ public:
     OEMessagePtr GetMessage(OEId messageId) override;
     QString GetName() override;
     int GetMessageCount() override;
+    void SetReadAhead(ReadAheadWork work, ReadAheadWait wait) override;
 
 private:
     OEMessagePtr nextMessage();
@@ -27,8 +29,11 @@ private:
     OEId m_id;
     std::vector<OEId> m_children;
     std::size_t m_childCursor = 0;
-    std::vector<MessageLocation> m_messages;
+    std::shared_ptr<const std::vector<MessageLocation>> m_messages;
     std::size_t m_messageCursor = 0;
+    ReadAheadWork m_readAheadWork;
+    ReadAheadWait m_readAheadWait;
+    std::unique_ptr<ReadAheadPool> m_readAhead; // declared last: its workers stop before the rest goes
 };
 
 } // namespace velmora

@@ -20,6 +20,15 @@ void FileMessage::adoptParsed(ParsedMessage parsed)
     m_sizeKnown = true;
 }
 
+std::optional<ParsedMessage> FileMessage::parsedFields() const
+{
+    if (!m_sizeKnown) {
+        return std::nullopt;
+    }
+    return m_parsed;
+}
+
+
 // Reads through the file's current name: when another program renamed it (a new flag suffix) between the
 // enumeration and now, the store finds it again once.
 template <typename Read> auto FileMessage::readWithRetry(Read&& read)
@@ -27,6 +36,9 @@ template <typename Read> auto FileMessage::readWithRetry(Read&& read)
     try {
         return read(m_location.path);
     } catch (const StoreError&) {
+        if (!m_store) {
+            throw;
+        }
         const std::optional<QByteArray> current = m_store->locate(m_location.id);
         if (!current || *current == m_location.path) {
             throw;
@@ -50,7 +62,12 @@ const ParsedMessage& FileMessage::fields(bool headers, bool body, int bodyLimit,
         needs = FieldNeeds::keyFields(std::max(bodyLimit, kDefaultBodyLimit));
     }
     needs.html = needHtml;
-    ParsedMessage read = readWithRetry([&needs](const QByteArray& path) { return readMessageFile(path, needs); });
+    merge(readWithRetry([&needs](const QByteArray& path) { return readMessageFile(path, needs); }));
+    return m_parsed;
+}
+
+void FileMessage::merge(ParsedMessage read)
+{
     if (read.hasHeaders) {
         m_parsed.hasHeaders = true;
         m_parsed.subject = std::move(read.subject);
@@ -70,7 +87,21 @@ const ParsedMessage& FileMessage::fields(bool headers, bool body, int bodyLimit,
     m_parsed.fileSize = read.fileSize;
     m_parsed.modified = read.modified;
     m_sizeKnown = true;
-    return m_parsed;
+}
+
+void FileMessage::PrepareFields(bool headers, bool body, int bodyLimit)
+{
+    const bool needHeaders = headers && !m_parsed.hasHeaders;
+    const bool needBody = body && (!m_parsed.hasBody || (m_parsed.bodyLimit < bodyLimit && !m_parsed.bodyComplete));
+    if (!needHeaders && !needBody) {
+        return;
+    }
+    // Exactly what the caller will ask for, in one pass: the headers alone when no body is wanted.
+    FieldNeeds needs;
+    needs.headers = needHeaders;
+    needs.body = needBody;
+    needs.bodyLimit = std::max(bodyLimit, kDefaultBodyLimit);
+    merge(readWithRetry([&needs](const QByteArray& path) { return readMessageFile(path, needs); }));
 }
 
 QString FileMessage::GetSubject()
@@ -122,6 +153,9 @@ QString FileMessage::GetBody(int limit)
 
 void FileMessage::Delete(int flag)
 {
+    if (!m_store) {
+        throw StoreError("This message cannot be removed from here");
+    }
     m_store->removeMessage(m_location.id, flag);
 }
 

@@ -67,23 +67,6 @@ namespace {
         return QDateTime::fromMSecsSinceEpoch(qint64(time.tv_sec) * 1000 + time.tv_nsec / 1000000, Qt::UTC);
     }
 
-} // namespace
-
-std::optional<QDateTime> maildirDeliveryTime(const QByteArray& name)
-{
-    qint64 seconds = 0;
-    qsizetype i = 0;
-    for (; i < name.size() && i < 12 && name.at(i) >= '0' && name.at(i) <= '9'; ++i) {
-        seconds = seconds * 10 + (name.at(i) - '0');
-    }
-    if (i == 0 || i >= name.size() || name.at(i) != '.' || seconds <= 0) {
-        return std::nullopt;
-    }
-    return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
-}
-
-namespace {
-
     bool endsWithEml(const QByteArray& name)
     {
         return name.size() > 4 && name.right(4).toLower() == ".eml";
@@ -168,6 +151,19 @@ namespace {
     };
 
 } // namespace
+
+std::optional<QDateTime> maildirDeliveryTime(const QByteArray& name)
+{
+    qint64 seconds = 0;
+    qsizetype i = 0;
+    for (; i < name.size() && i < 12 && name.at(i) >= '0' && name.at(i) <= '9'; ++i) {
+        seconds = seconds * 10 + (name.at(i) - '0');
+    }
+    if (i == 0 || i >= name.size() || name.at(i) != '.' || seconds <= 0) {
+        return std::nullopt;
+    }
+    return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+}
 
 bool isMaildirDirectory(const QByteArray& path)
 {

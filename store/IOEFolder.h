@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IOEMessage.h"
+#include "ReadAhead.h"
 
 namespace velmora {
 
@@ -23,6 +24,15 @@ public:
     virtual OEMessagePtr GetMessage(OEId messageId) = 0;
     virtual QString GetName() = 0;
     virtual int GetMessageCount() = 0;
+
+    // Asks for `work` on every message of the next walk (GetFirstMessage on), on worker threads ahead of the
+    // walker; each message of the walk then carries its result (IOEMessage::GetReadAhead). Stores that cannot
+    // read messages concurrently do nothing, and the walker does the work itself.
+    virtual void SetReadAhead(ReadAheadWork work, ReadAheadWait wait)
+    {
+        Q_UNUSED(work);
+        Q_UNUSED(wait);
+    }
 };
 
 } // namespace velmora

@@ -11,6 +11,8 @@
 
 namespace velmora {
 
+class ReadAheadResult;
+
 // A part of a message that its HTML body references by "cid:", handed to the preview.
 struct InlinePart
 {
@@ -46,6 +48,18 @@ public:
         Q_UNUSED(contentId);
         return std::nullopt;
     }
+
+    // Tells the message which fields are about to be asked for, so that it can read them in one pass and
+    // nothing more.
+    virtual void PrepareFields(bool headers, bool body, int bodyLimit)
+    {
+        Q_UNUSED(headers);
+        Q_UNUSED(body);
+        Q_UNUSED(bodyLimit);
+    }
+
+    // What the folder's read-ahead work left for this message, or null.
+    virtual std::shared_ptr<const ReadAheadResult> GetReadAhead() { return nullptr; }
 };
 
 using OEMessagePtr = std::shared_ptr<IOEMessage>;

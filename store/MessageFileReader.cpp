@@ -1,6 +1,7 @@
 #include "MessageFileReader.h"
 
 #include "CharsetDecoder.h"
+#include "EncodedWords.h"
 #include "GMimeInit.h"
 #include "HtmlText.h"
 
@@ -190,6 +191,57 @@ namespace {
                 names.append(name);
             }
         }
+    }
+
+    // The first header `name` as it stands in the file, unfolded; null when there is none.
+    QByteArray unfoldedHeader(GMimeMessage* message, const char* name)
+    {
+        GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(message));
+        GMimeHeader* header = headers ? g_mime_header_list_get_header(headers, name) : nullptr;
+        const char* raw = header ? g_mime_header_get_raw_value(header) : nullptr;
+        if (raw == nullptr) {
+            return {};
+        }
+        char* unfolded = g_mime_utils_header_unfold(raw);
+        QByteArray value(unfolded);
+        g_free(unfolded);
+        return value;
+    }
+
+    // Subjects are decoded from the file's own text with runs of encoded words joined, so that text after a
+    // padded base64 word is not lost (GMime stops there).
+    QString decodedSubject(GMimeMessage* message)
+    {
+        const QByteArray raw = unfoldedHeader(message, "Subject");
+        if (!raw.contains("=?")) {
+            return fromUtf8(g_mime_message_get_subject(message));
+        }
+        char* decoded = g_mime_utils_header_decode_text(nullptr, mergeEncodedWords(raw).constData());
+        QString text = fromUtf8(decoded);
+        g_free(decoded);
+        qsizetype start = 0;
+        while (start < text.size() && (text[start] == QLatin1Char(' ') || text[start] == QLatin1Char('\t'))) {
+            ++start;
+        }
+        return text.mid(start);
+    }
+
+    QString displayNames(InternetAddressList* list);
+
+    // Display names of an address header, parsed again from the file's text when encoded words need joining.
+    QString decodedDisplayNames(GMimeMessage* message, const char* name, InternetAddressList* parsed)
+    {
+        const QByteArray raw = unfoldedHeader(message, name);
+        const QByteArray merged = mergeEncodedWords(raw);
+        if (merged == raw) {
+            return displayNames(parsed);
+        }
+        InternetAddressList* list = internet_address_list_parse(nullptr, merged.constData());
+        const QString names = displayNames(list);
+        if (list != nullptr) {
+            g_object_unref(list);
+        }
+        return names;
     }
 
     QString displayNames(InternetAddressList* list)
@@ -425,9 +477,9 @@ ParsedMessage readMessageFile(const QByteArray& path, const FieldNeeds& needs)
     }
     if (needs.headers) {
         result.hasHeaders = true;
-        result.subject = fromUtf8(g_mime_message_get_subject(message.get()));
-        result.displayTo = displayNames(g_mime_message_get_to(message.get()));
-        result.displayFrom = displayNames(g_mime_message_get_from(message.get()));
+        result.subject = decodedSubject(message.get());
+        result.displayTo = decodedDisplayNames(message.get(), "To", g_mime_message_get_to(message.get()));
+        result.displayFrom = decodedDisplayNames(message.get(), "From", g_mime_message_get_from(message.get()));
     }
     if (needs.body || needs.html) {
         const TextParts parts = findTextParts(message.get());

@@ -51,6 +51,9 @@ int CompareTextFoldingAZ(const QString& a, const QString& b)
     const char16_t* pb = reinterpret_cast<const char16_t*>(b.constData());
     const qsizetype length = std::min(a.size(), b.size());
     for (qsizetype i = 0; i < length; ++i) {
+        if (pa[i] == pb[i]) {
+            continue;
+        }
         const char16_t ca = foldAZ(pa[i]);
         const char16_t cb = foldAZ(pb[i]);
         if (ca != cb) {

@@ -29,10 +29,11 @@ protected:
         const QString path = temp.filePath(QStringLiteral("xdg-email"));
         QFile file(path);
         file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        file.write(QStringLiteral("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n--end--\\n' \"$a\"; done > '%1'\nexit %2\n")
-                       .arg(argsFile())
-                       .arg(exitCode)
-                       .toUtf8());
+        file.write(
+            QStringLiteral("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n--end--\\n' \"$a\"; done > '%1'\nexit %2\n")
+                .arg(argsFile())
+                .arg(exitCode)
+                .toUtf8());
         file.close();
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         return path;
@@ -72,15 +73,16 @@ TEST_F(AboutFormTest, ShowsVersionLinkAndTheReadmeOfTheMoment)
     EXPECT_TRUE(about.AboutText->text().startsWith(QStringLiteral("Velmora for Outlook Express ") + GetAppVersion()
                                                    + QStringLiteral("<p>")));
     EXPECT_TRUE(about.AboutText->text().contains(QStringLiteral("2014")));
-    EXPECT_EQ(about.WebPageLink->text(), QStringLiteral("Velmora for Outlook Express web page:<br><a href=\"")
-                                             + links::productPage().toHtmlEscaped() + QStringLiteral("\">")
-                                             + links::productPage() + QStringLiteral("</a>"));
+    EXPECT_EQ(about.WebPageLink->text(),
+              QStringLiteral("Velmora for Outlook Express web page:<br><a href=\"")
+                  + links::productPage().toHtmlEscaped() + QStringLiteral("\">") + links::productPage()
+                  + QStringLiteral("</a>"));
     EXPECT_EQ(about.LicMemo->toPlainText().split(QLatin1Char('\n')), TAboutForm::LicLines);
     EXPECT_TRUE(about.OKButton->hasFocus() || !about.isActiveWindow());
 
     // A click anywhere on the link label opens the product's page.
     QTest::mouseClick(about.WebPageLink, Qt::LeftButton, {}, QPoint(2, 2));
-    EXPECT_EQ(prompts->urls, QStringList{links::productPage()});
+    EXPECT_EQ(prompts->urls, QStringList { links::productPage() });
     about.OKButton->click();
     EXPECT_TRUE(about.isHidden());
 
@@ -98,23 +100,23 @@ TEST_F(AboutFormTest, ErrorReportHandsTheMailToTheMailClient)
 {
     auto window = makeWindow(storeWithDuplicates());
     window->mailHandOver().setProgram(standIn());
-    const QString subject = QStringLiteral("Velmora for Outlook Express ") + GetAppVersion()
-        + QStringLiteral(" support request");
+    const QString subject
+        = QStringLiteral("Velmora for Outlook Express ") + GetAppVersion() + QStringLiteral(" support request");
     const QString body = QStringLiteral("Please describe your problem here.\r\n\r\nWindows version: ")
         + systemProductName() + QStringLiteral("\r\nOffice version: Outlook Express or Windows Mail Version: ");
 
     // Neither file exists yet: no attachment. The menu works without the About box ever shown.
     QFile::remove(window->errorLogFileName());
     window->SendErrorReport->trigger();
-    EXPECT_EQ(recorded(), (QStringList{"--utf8", "--subject", subject, "--body", body, links::supportMailbox()}));
+    EXPECT_EQ(recorded(), (QStringList { "--utf8", "--subject", subject, "--body", body, links::supportMailbox() }));
 
     // Both exist: the error log first, then the configuration file.
     touch(window->errorLogFileName());
     touch(window->configFileName());
     window->SendErrorReport->trigger();
-    EXPECT_EQ(recorded(), (QStringList{"--utf8", "--subject", subject, "--body", body, "--attach",
-                                       window->errorLogFileName(), "--attach", window->configFileName(),
-                                       links::supportMailbox()}));
+    EXPECT_EQ(recorded(),
+              (QStringList { "--utf8", "--subject", subject, "--body", body, "--attach", window->errorLogFileName(),
+                             "--attach", window->configFileName(), links::supportMailbox() }));
 
     // Without a mail client the report raises; the application's event handler drops it.
     window->mailHandOver().setProgram(temp.filePath(QStringLiteral("no-such-client")));

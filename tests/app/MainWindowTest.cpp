@@ -5,6 +5,7 @@
 #include "app/PreviewBrowser.h"
 #include "app/VelmoraApplication.h"
 #include "app/models/TreeItemModel.h"
+#include "platform/ExceptionTracker.h"
 
 #include <QBuffer>
 #include <QButtonGroup>
@@ -14,8 +15,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
-#include <QPushButton>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -58,9 +59,9 @@ TEST_F(MainWindowTest, SwitchViewButtonsChooseThePageAndItsHint)
         int page;
         QString hint;
     } cases[] = {
-        {window->RemovalSettingsButton, 2, QString()},
-        {window->ResultsButton, 0, TMainForm::HintH1},
-        {window->SearchSettingsButton, 1, TMainForm::HintH2},
+        { window->RemovalSettingsButton, 2, QString() },
+        { window->ResultsButton, 0, TMainForm::HintH1 },
+        { window->SearchSettingsButton, 1, TMainForm::HintH2 },
     };
     for (const auto& c : cases) {
         c.button->click();
@@ -78,7 +79,7 @@ TEST_F(MainWindowTest, SearchFromASettingsViewShowsTheResults)
     auto window = makeWindow(storeWithDuplicates());
     window->show();
     tickFolder(*window, QStringLiteral("Inbox"));
-    for (FlatButton* view : {window->SearchSettingsButton, window->RemovalSettingsButton}) {
+    for (FlatButton* view : { window->SearchSettingsButton, window->RemovalSettingsButton }) {
         view->click();
         window->SearchButton->click();
         EXPECT_EQ(window->MainPage->currentIndex(), 0);
@@ -90,7 +91,7 @@ TEST_F(MainWindowTest, SearchFromASettingsViewShowsTheResults)
 // Panel 0 and the progress bar go back to idle on every way out of a run, also when the store raises.
 TEST_F(MainWindowTest, AfterARunTheStatusBarIsIdleAndCommandsAreEnabled)
 {
-    for (const bool raising : {false, true}) {
+    for (const bool raising : { false, true }) {
         auto store = storeWithDuplicates();
         if (raising) {
             store->failOn(StoreOp::GetFolder);
@@ -119,7 +120,7 @@ TEST_F(MainWindowTest, AfterARunTheStatusBarIsIdleAndCommandsAreEnabled)
             EXPECT_TRUE(commandsDisabled);
         }
 
-        prompts->answers = {true};
+        prompts->answers = { true };
         window->RemoveButtonClick();
         expectIdle(*window);
     }
@@ -185,7 +186,7 @@ TEST_F(MainWindowTest, CheckListButtonsAndTicksMirrorTheFieldTicks)
     auto window = makeWindow(storeWithDuplicates());
     window->show();
     FieldCheckList& list = *window->EmailsCheckList;
-    const QStringList captions{"Subject *", "Body *", "Display To", "Display From", "Size"};
+    const QStringList captions { "Subject *", "Body *", "Display To", "Display From", "Size" };
     for (int i = 0; i < list.count(); ++i) {
         EXPECT_EQ(list.item(i)->text(), captions[i]);
     }
@@ -199,7 +200,7 @@ TEST_F(MainWindowTest, CheckListButtonsAndTicksMirrorTheFieldTicks)
     EXPECT_TRUE(window->fieldTicks().isChecked(SearchField::Size));
 
     window->CheckDefaultFieldsButton->click();
-    const bool expected[] = {true, true, false, false, false};
+    const bool expected[] = { true, true, false, false, false };
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(list.isChecked(i), expected[i]) << i;
         EXPECT_EQ(window->fieldTicks().isChecked(i), expected[i]) << i;
@@ -213,7 +214,7 @@ TEST_F(MainWindowTest, RemovalAsksFirstAndUsesTheChosenMode)
         bool answer;
         bool moveToDeletedItems;
         int expectedFlag; // -1: nothing removed
-    } cases[] = {{false, false, -1}, {true, false, 1}, {true, true, 0}};
+    } cases[] = { { false, false, -1 }, { true, false, 1 }, { true, true, 0 } };
     for (const auto& c : cases) {
         auto store = storeWithDuplicates();
         auto window = makeWindow(store);
@@ -226,10 +227,10 @@ TEST_F(MainWindowTest, RemovalAsksFirstAndUsesTheChosenMode)
             window->MoveToDeletedItemsRadio->setChecked(true);
         }
         prompts->questions.clear();
-        prompts->answers = {c.answer};
+        prompts->answers = { c.answer };
         window->RemoveButton->click();
 
-        EXPECT_EQ(prompts->questions, QStringList{TMainForm::RemoveQuestion});
+        EXPECT_EQ(prompts->questions, QStringList { TMainForm::RemoveQuestion });
         EXPECT_TRUE(prompts->questionIcons.back());
         if (c.expectedFlag < 0) {
             EXPECT_TRUE(store->deleteCalls().empty());
@@ -239,8 +240,7 @@ TEST_F(MainWindowTest, RemovalAsksFirstAndUsesTheChosenMode)
             ASSERT_EQ(store->deleteCalls().size(), 1u);
             EXPECT_EQ(store->deleteCalls()[0].flag, c.expectedFlag);
             EXPECT_EQ(window->resultsTree().checkedCount(), 0);
-            EXPECT_EQ(window->StatusPanel1->text(),
-                      QStringLiteral("1 duplicates out of 1 were removed successfully"));
+            EXPECT_EQ(window->StatusPanel1->text(), QStringLiteral("1 duplicates out of 1 were removed successfully"));
         }
         expectIdle(*window);
     }
@@ -250,7 +250,7 @@ TEST_F(MainWindowTest, UnavailableStoreIsToldOnceAndTheWindowStillWorks)
 {
     auto window = makeWindow(nullptr);
     window->show();
-    EXPECT_EQ(prompts->messages, QStringList{TMainForm::StoreNotAvailable});
+    EXPECT_EQ(prompts->messages, QStringList { TMainForm::StoreNotAvailable });
     EXPECT_EQ(window->OfficeVersion, QString());
     EXPECT_EQ(window->folderTree().model().rootCount(), 0);
     window->SearchButtonClick();
@@ -289,7 +289,7 @@ TEST_F(MainWindowTest, OpenStoreRefillsTheFoldersForAnotherStore)
     // A folder that is no store keeps the open one and tells the user.
     prompts->chosenFolder = temp.filePath(QStringLiteral("broken"));
     window.OpenStoreButton->click();
-    EXPECT_EQ(prompts->messages, QStringList{TMainForm::StoreNotAvailable});
+    EXPECT_EQ(prompts->messages, QStringList { TMainForm::StoreNotAvailable });
     EXPECT_EQ(window.folderTree().model().firstNode()->data().Subject, QStringLiteral("Other Root"));
 
     // Cancelling the chooser changes nothing.
@@ -336,7 +336,7 @@ TEST_F(MainWindowTest, EscapedExceptionsAreDroppedByTheApplication)
 TEST_F(MainWindowTest, FileStoreSearchFillsResultsAndPreviews)
 {
     const QString store = temp.filePath(QStringLiteral("Maildir"));
-    for (const char* sub : {"cur", "new", "tmp"}) {
+    for (const char* sub : { "cur", "new", "tmp" }) {
         QDir().mkpath(store + QLatin1Char('/') + QLatin1String(sub));
     }
     const auto write = [&](const QString& name, const QByteArray& body) {
@@ -383,7 +383,7 @@ public:
     QString GetHTMLBody() override { return {}; }
     std::int32_t GetSize() override { return 0; }
     QString GetBody(int) override { return {}; }
-    void Delete(int) override {}
+    void Delete(int) override { }
     QDateTime GetCreationTime() override { return {}; }
     QDateTime GetLastModificationTime() override { return {}; }
     std::optional<InlinePart> GetInlinePart(const QString& contentId) override
@@ -398,7 +398,7 @@ public:
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         image.save(&buffer, "PNG");
-        return InlinePart{"image/png", png};
+        return InlinePart { "image/png", png };
     }
     QStringList asked;
 };
@@ -414,8 +414,8 @@ TEST(PreviewBrowser, LoadsOnlyInlinePartsOfTheMessage)
     EXPECT_FALSE(preview.openLinks());
     EXPECT_FALSE(preview.openExternalLinks());
 
-    for (const char* url : {"http://example.com/a.png", "https://example.com/a.css", "ftp://example.com/a",
-                            "file:///etc/passwd", "/etc/passwd", "a.png"}) {
+    for (const char* url : { "http://example.com/a.png", "https://example.com/a.css", "ftp://example.com/a",
+                             "file:///etc/passwd", "/etc/passwd", "a.png" }) {
         EXPECT_FALSE(preview.loadResource(QTextDocument::ImageResource, QUrl(QString::fromLatin1(url))).isValid())
             << url;
     }
@@ -427,6 +427,27 @@ TEST(PreviewBrowser, LoadsOnlyInlinePartsOfTheMessage)
 
     // An image of the page that names a local file shows nothing of it.
     preview.setHtml(QStringLiteral("<img src=\"file:///etc/hostname\"><img src=\"cid:logo@x\">"));
-    preview.document()->size(); // lays the page out, which loads its images
-    EXPECT_EQ(message->asked, (QStringList{"logo@x", "other", "logo@x"}));
+    preview.resize(300, 200);
+    preview.grab(); // lays out and paints the page, which loads its images
+    EXPECT_EQ(message->asked, (QStringList { "logo@x", "other", "logo@x" }));
+}
+
+// A store failure during a command shows nothing to the user but leaves its entry group in the error log.
+TEST_F(MainWindowTest, RaisedExceptionsAreLoggedNotShown)
+{
+    ExceptionTracker::start();
+    auto store = storeWithDuplicates();
+    store->failOn(StoreOp::GetFolder);
+    {
+        auto window = makeWindow(store);
+        window->show();
+        tickFolder(*window, QStringLiteral("Inbox"));
+        window->SearchButton->click();
+        expectIdle(*window);
+        EXPECT_TRUE(prompts->messages.isEmpty());
+        QFile log(window->errorLogFileName());
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(log.readAll().contains("StoreError"));
+    }
+    ExceptionTracker::stop();
 }

@@ -1,14 +1,18 @@
 #include "WindowTestSupport.h"
 
 #include "app/FieldCheckList.h"
+#include "app/models/TreeItemModel.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QSplitter>
+#include <QTest>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
@@ -42,8 +46,7 @@ TEST_F(StartupTest, ClosingSavesSettingsAndTheNextStartRestoresThem)
     qputenv("XDG_CONFIG_HOME", temp.filePath(QStringLiteral("config")).toUtf8());
     dataFolder.clear(); // the window finds its data folder itself
     auto store = storeWithDuplicates();
-    const QString configFile
-        = temp.filePath(QStringLiteral("config/Kestrun/Velmora for Outlook Express/config.xml"));
+    const QString configFile = temp.filePath(QStringLiteral("config/Kestrun/Velmora for Outlook Express/config.xml"));
     {
         auto window = makeWindow(store);
         window->show();
@@ -55,7 +58,7 @@ TEST_F(StartupTest, ClosingSavesSettingsAndTheNextStartRestoresThem)
         window->ItemsVST->header()->resizeSection(1, 150);
         window->MarkAsDuplicatesGroup->button(2)->setChecked(true);
         window->MoveToDeletedItemsRadio->setChecked(true);
-        window->HSplitter->setSizes({300, 500});
+        window->HSplitter->setSizes({ 300, 500 });
         window->close();
         // Nothing reaches the disk before the end.
         EXPECT_FALSE(QFile::exists(configFile));
@@ -89,12 +92,12 @@ TEST_F(StartupTest, ClosingSavesSettingsAndTheNextStartRestoresThem)
 
 TEST_F(StartupTest, OfficeOutlookQuestionIsAskedOnce)
 {
-    for (const bool answer : {true, false}) {
+    for (const bool answer : { true, false }) {
         QTemporaryDir folder;
         dataFolder = folder.path();
         prompts = std::make_shared<RecordingPrompts>();
         for (int start = 0; start < 2; ++start) {
-            prompts->answers = {answer};
+            prompts->answers = { answer };
             auto window = makeWindow(storeWithDuplicates(), true);
             window->show();
             window->close();
@@ -136,4 +139,40 @@ TEST_F(StartupTest, TheStoreOpenedLastIsOpenedAgain)
     EXPECT_TRUE(prompts->messages.isEmpty());
     EXPECT_EQ(window->session().IsOEAPIActive(), 1);
     ASSERT_EQ(window->folderTree().model().rootCount(), 1);
+}
+
+// Closing during a search saves at once; the search still runs to its end.
+TEST_F(StartupTest, ClosingDuringASearchSavesAtOnceAndTheSearchFinishes)
+{
+    auto window = makeWindow(storeWithDuplicates());
+    window->show();
+    tickFolder(*window, QStringLiteral("Inbox"));
+    bool savedWhileBusy = false;
+    QObject::connect(window->ProgressBar, &QProgressBar::valueChanged, window.get(), [&](int value) {
+        if (value == 1 && window->isVisible()) {
+            window->close();
+            savedWhileBusy = window->isRunBusy()
+                && window->formStorage().valueStored(QStringLiteral("CLB\\EmailsCheckList\\Item0"));
+        }
+    });
+    window->SearchButtonClick();
+    EXPECT_TRUE(savedWhileBusy);
+    EXPECT_EQ(window->StatusPanel1->text(), QStringLiteral("1 duplicates and 1 original items found."));
+}
+
+// Insert ticks the focused folder alone, as the folder tree's key handling does.
+TEST_F(StartupTest, InsertOnTheFolderTreeTicksOneFolder)
+{
+    auto window = makeWindow(storeWithDuplicates());
+    window->show();
+    TreeModel& tree = window->folderTree().model();
+    TreeNode* root = tree.firstNode();
+    ASSERT_NE(root, nullptr);
+    window->FoldersVST->setFocus();
+    window->FoldersVST->setCurrentIndex(window->foldersModel()->indexFromNode(root));
+    QTest::keyClick(window->FoldersVST, Qt::Key_Insert);
+    EXPECT_EQ(root->checkState(), CheckState::Checked);
+    EXPECT_EQ(root->child(0)->checkState(), CheckState::Unchecked);
+    QTest::keyClick(window->FoldersVST, Qt::Key_Delete);
+    EXPECT_EQ(root->checkState(), CheckState::Unchecked);
 }

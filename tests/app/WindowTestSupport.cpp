@@ -11,7 +11,7 @@ void ensureApplication()
 {
     static int argc = 1;
     static char name[] = "velmora_window_tests";
-    static char* argv[] = {name, nullptr};
+    static char* argv[] = { name, nullptr };
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
