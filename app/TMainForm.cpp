@@ -469,7 +469,7 @@ QWidget* TMainForm::buildRemovalSettings()
 void TMainForm::connectTrees()
 {
     const QIcon folderIcon = glyph(this, { "folder" }, QStyle::SP_DirIcon);
-    const QIcon messageIcon = glyph(this, { "mail-read", "text-x-generic" }, QStyle::SP_FileIcon);
+    const QIcon messageIcon = velmora::messageIcon();
 
     m_foldersModel = new TreeItemModel(m_folders.model(), this);
     m_foldersModel->setIconProvider([folderIcon](int index) { return index == 0 ? folderIcon : QIcon(); });

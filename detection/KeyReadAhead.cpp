@@ -5,24 +5,24 @@
 namespace velmora {
 namespace {
 
-// One collator and digest maker per worker thread: collators are not shared between threads.
-KeyDigestMaker& threadMaker(const KeyCollator& collator)
-{
-    struct PerThread
+    // One collator and digest maker per worker thread: collators are not shared between threads.
+    KeyDigestMaker& threadMaker(const KeyCollator& collator)
     {
-        const KeyCollator* source = nullptr;
-        std::unique_ptr<KeyCollator> collator;
-        std::unique_ptr<KeyDigestMaker> maker;
-    };
-    thread_local PerThread perThread;
-    if (perThread.source != &collator) {
-        perThread.maker.reset();
-        perThread.collator = collator.clone();
-        perThread.maker = std::make_unique<KeyDigestMaker>(*perThread.collator);
-        perThread.source = &collator;
+        struct PerThread
+        {
+            const KeyCollator* source = nullptr;
+            std::unique_ptr<KeyCollator> collator;
+            std::unique_ptr<KeyDigestMaker> maker;
+        };
+        thread_local PerThread perThread;
+        if (perThread.source != &collator) {
+            perThread.maker.reset();
+            perThread.collator = collator.clone();
+            perThread.maker = std::make_unique<KeyDigestMaker>(*perThread.collator);
+            perThread.source = &collator;
+        }
+        return *perThread.maker;
     }
-    return *perThread.maker;
-}
 
 } // namespace
 

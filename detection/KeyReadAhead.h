@@ -11,7 +11,7 @@ namespace velmora {
 class KeyReadAhead : public ReadAheadResult
 {
 public:
-    FieldTicks::Values ticks{};
+    FieldTicks::Values ticks {};
     KeyDigest digest;
 
     // Work for IOEFolder::SetReadAhead: builds the digest of each message's key with `ticks` under a copy of

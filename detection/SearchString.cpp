@@ -31,8 +31,8 @@ namespace {
 
 QString BuildSearchString(IOEMessage& message, const FieldTicks& ticks)
 {
-    message.PrepareFields(ticks.isChecked(SearchField::Subject) || ticks.isChecked(SearchField::DisplayTo) ||
-                              ticks.isChecked(SearchField::DisplayFrom),
+    message.PrepareFields(ticks.isChecked(SearchField::Subject) || ticks.isChecked(SearchField::DisplayTo)
+                              || ticks.isChecked(SearchField::DisplayFrom),
                           ticks.isChecked(SearchField::Body), FieldTicks::kBodyLimit);
     QString key;
     if (ticks.isChecked(SearchField::Subject)) {

@@ -71,7 +71,7 @@ void KeyCollator::sortKey(const char16_t* text, qsizetype length, std::vector<st
 
 std::unique_ptr<KeyCollator> KeyCollator::clone() const
 {
-    std::unique_ptr<KeyCollator> copy(new KeyCollator(CloneTag{}));
+    std::unique_ptr<KeyCollator> copy(new KeyCollator(CloneTag {}));
     UErrorCode status = U_ZERO_ERROR;
     copy->m_collator = ucol_clone(m_collator, &status);
     if (U_FAILURE(status) || copy->m_collator == nullptr) {

@@ -40,7 +40,7 @@ private:
     struct CloneTag
     {
     };
-    explicit KeyCollator(CloneTag) {}
+    explicit KeyCollator(CloneTag) { }
 
     UCollator* m_collator = nullptr;
     QString m_localeName;

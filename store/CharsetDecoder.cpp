@@ -3,6 +3,7 @@
 #include <gmime/gmime.h>
 
 #include <cerrno>
+#include <vector>
 
 namespace velmora {
 namespace {
@@ -16,6 +17,50 @@ namespace {
     {
         return name.isEmpty() || name == "utf-8" || name == "utf8" || name == "us-ascii" || name == "ascii"
             || name == "ansi_x3.4-1968" || name == "7bit" || name == "8bit";
+    }
+
+    // Converters kept open per thread: opening one loads the C library's converter module and closing the last
+    // unloads it again, which costs more than decoding a whole message.
+    class ConverterCache
+    {
+    public:
+        ~ConverterCache()
+        {
+            for (const auto& entry : m_free) {
+                g_mime_iconv_close(entry.second);
+            }
+        }
+
+        iconv_t acquire(const QByteArray& name)
+        {
+            for (auto it = m_free.begin(); it != m_free.end(); ++it) {
+                if (it->first == name) {
+                    const iconv_t cd = it->second;
+                    m_free.erase(it);
+                    return cd;
+                }
+            }
+            return g_mime_iconv_open("UTF-8", name.constData());
+        }
+
+        void release(const QByteArray& name, iconv_t cd)
+        {
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            m_free.emplace_back(name, cd);
+            if (m_free.size() > 16) {
+                g_mime_iconv_close(m_free.front().second);
+                m_free.erase(m_free.begin());
+            }
+        }
+
+    private:
+        std::vector<std::pair<QByteArray, iconv_t>> m_free;
+    };
+
+    ConverterCache& converters()
+    {
+        thread_local ConverterCache cache;
+        return cache;
     }
 
 } // namespace
@@ -32,13 +77,14 @@ CharsetDecoder::CharsetDecoder(const QByteArray& charset)
     // Latin-1 labels are written by programs that mean windows-1252, which only adds printable characters.
     const QByteArray effective
         = (name == "iso-8859-1" || name == "iso8859-1" || name == "latin1") ? QByteArray("windows-1252") : name;
-    m_iconv = g_mime_iconv_open("UTF-8", effective.constData());
+    m_charset = effective;
+    m_iconv = converters().acquire(effective);
 }
 
 CharsetDecoder::~CharsetDecoder()
 {
     if (m_iconv != kNoIconv) {
-        g_mime_iconv_close(m_iconv);
+        converters().release(m_charset, m_iconv);
     }
 }
 

@@ -25,6 +25,7 @@ public:
 
 private:
     iconv_t m_iconv;
+    QByteArray m_charset;
     QByteArray m_pending;
     QStringDecoder m_utf8;
 };

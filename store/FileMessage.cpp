@@ -28,7 +28,6 @@ std::optional<ParsedMessage> FileMessage::parsedFields() const
     return m_parsed;
 }
 
-
 // Reads through the file's current name: when another program renamed it (a new flag suffix) between the
 // enumeration and now, the store finds it again once.
 template <typename Read> auto FileMessage::readWithRetry(Read&& read)

@@ -42,9 +42,8 @@ void ReadAheadPool::run()
         std::size_t index = 0;
         {
             std::unique_lock lock(m_mutex);
-            m_workerWake.wait(lock, [this] {
-                return m_stop || (m_next < m_locations->size() && m_next < m_consumed + m_window);
-            });
+            m_workerWake.wait(
+                lock, [this] { return m_stop || (m_next < m_locations->size() && m_next < m_consumed + m_window); });
             if (m_stop) {
                 return;
             }

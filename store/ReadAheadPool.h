@@ -53,7 +53,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_workerWake;
     std::condition_variable m_itemReady;
-    std::size_t m_next = 0;     // the next index a worker takes
+    std::size_t m_next = 0; // the next index a worker takes
     std::size_t m_consumed = 0; // indexes below this were taken by the walker
     bool m_stop = false;
     std::vector<std::thread> m_threads;

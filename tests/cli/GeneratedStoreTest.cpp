@@ -68,11 +68,11 @@ TEST_P(GeneratedStore, FindsExactlyTheGroupsItWasBuiltWith)
     QProcess generator;
     generator.setWorkingDirectory(QFileInfo(kGenerator).absolutePath());
     generator.start(QStringLiteral("python3"),
-                    {kGenerator, QStringLiteral("--out"), store, QStringLiteral("--messages"), QStringLiteral("2000"),
-                     QStringLiteral("--folders"), QStringLiteral("4"), QStringLiteral("--dup-fraction"),
-                     QStringLiteral("0.1"), QStringLiteral("--near-miss-fraction"), QStringLiteral("0.05"),
-                     QStringLiteral("--seed"), QStringLiteral("3"), QStringLiteral("--layout"),
-                     QString::fromUtf8(GetParam()), QStringLiteral("--manifest"), manifestPath});
+                    { kGenerator, QStringLiteral("--out"), store, QStringLiteral("--messages"), QStringLiteral("2000"),
+                      QStringLiteral("--folders"), QStringLiteral("4"), QStringLiteral("--dup-fraction"),
+                      QStringLiteral("0.1"), QStringLiteral("--near-miss-fraction"), QStringLiteral("0.05"),
+                      QStringLiteral("--seed"), QStringLiteral("3"), QStringLiteral("--layout"),
+                      QString::fromUtf8(GetParam()), QStringLiteral("--manifest"), manifestPath });
     ASSERT_TRUE(generator.waitForFinished(120000));
     ASSERT_EQ(generator.exitCode(), 0) << generator.readAllStandardError().toStdString();
 
@@ -85,9 +85,10 @@ TEST_P(GeneratedStore, FindsExactlyTheGroupsItWasBuiltWith)
     QString err;
     QTextStream outStream(&out);
     QTextStream errStream(&err);
-    ASSERT_EQ(velmora::cli::runCli({QStringLiteral("--store"), store, QStringLiteral("search"), QStringLiteral("--json")},
-                                   outStream, errStream, false),
-              0)
+    ASSERT_EQ(
+        velmora::cli::runCli({ QStringLiteral("--store"), store, QStringLiteral("search"), QStringLiteral("--json") },
+                             outStream, errStream, false),
+        0)
         << err.toStdString();
     const QList<Group> found = foundGroups(QJsonDocument::fromJson(out.toUtf8()).object());
 
