@@ -40,33 +40,33 @@ namespace {
             return *p++;
         }
 
-        std::uint64_t uleb()
+        // The bits of a LEB128 number; `shift` ends past its last group, `last` is its last byte.
+        std::uint64_t leb(unsigned& shift, std::uint8_t& last)
         {
             std::uint64_t result = 0;
-            unsigned shift = 0;
-            std::uint8_t b = 0;
+            shift = 0;
             do {
-                b = byte();
+                last = byte();
                 if (shift < 64) {
-                    result |= static_cast<std::uint64_t>(b & 0x7f) << shift;
+                    result |= static_cast<std::uint64_t>(last & 0x7f) << shift;
                 }
                 shift += 7;
-            } while (ok && (b & 0x80));
+            } while (ok && (last & 0x80));
             return result;
+        }
+
+        std::uint64_t uleb()
+        {
+            unsigned shift = 0;
+            std::uint8_t b = 0;
+            return leb(shift, b);
         }
 
         std::int64_t sleb()
         {
-            std::uint64_t result = 0;
             unsigned shift = 0;
             std::uint8_t b = 0;
-            do {
-                b = byte();
-                if (shift < 64) {
-                    result |= static_cast<std::uint64_t>(b & 0x7f) << shift;
-                }
-                shift += 7;
-            } while (ok && (b & 0x80));
+            std::uint64_t result = leb(shift, b);
             if (shift < 64 && (b & 0x40)) {
                 result |= ~std::uint64_t(0) << shift;
             }

@@ -11,16 +11,6 @@ using namespace velmora::test;
 
 namespace {
 
-OEFolderPtr child(const OEFolderPtr& folder, const QString& name)
-{
-    for (OEFolderPtr c = folder->GetFirstChild(); c; c = folder->GetNextChild()) {
-        if (c->GetName() == name) {
-            return c;
-        }
-    }
-    return nullptr;
-}
-
 OEMessagePtr messageWithSubject(const OEFolderPtr& folder, const QString& subject)
 {
     for (OEMessagePtr m = folder->GetFirstMessage(); m; m = folder->GetNextMessage()) {

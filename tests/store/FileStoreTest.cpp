@@ -37,16 +37,6 @@ QStringList subjects(const OEFolderPtr& folder)
     return list;
 }
 
-OEFolderPtr child(const OEFolderPtr& folder, const QString& name)
-{
-    for (OEFolderPtr c = folder->GetFirstChild(); c; c = folder->GetNextChild()) {
-        if (c->GetName() == name) {
-            return c;
-        }
-    }
-    return nullptr;
-}
-
 struct LayoutCase
 {
     const char* name;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/IOEFolder.h"
+
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QDir>
@@ -54,6 +56,17 @@ inline std::map<QString, QByteArray> treeDigest(const QString& root)
         }
     }
     return digest;
+}
+
+// The child folder of `folder` named `name`, or null.
+inline OEFolderPtr child(const OEFolderPtr& folder, const QString& name)
+{
+    for (OEFolderPtr c = folder->GetFirstChild(); c; c = folder->GetNextChild()) {
+        if (c->GetName() == name) {
+            return c;
+        }
+    }
+    return nullptr;
 }
 
 inline QByteArray readAll(const QString& path)
