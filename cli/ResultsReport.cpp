@@ -10,32 +10,49 @@
 namespace velmora::cli {
 namespace {
 
-    QJsonObject toJson(const Report& report)
+    QJsonObject groupJson(const ReportGroup& group)
     {
-        QJsonArray groups;
-        for (const ReportGroup& group : report.groups) {
-            QJsonArray items;
-            for (const ReportItem& item : group.items) {
-                items.append(QJsonObject { { QStringLiteral("id"), item.id },
-                                           { QStringLiteral("path"), item.path },
-                                           { QStringLiteral("size"), item.size },
-                                           { QStringLiteral("subject"), item.subject },
-                                           { QStringLiteral("created"), item.created.toString(Qt::ISODate) },
-                                           { QStringLiteral("ticked"), item.ticked } });
-            }
-            groups.append(QJsonObject { { QStringLiteral("folder"), group.folder },
-                                        { QStringLiteral("subject"), group.subject },
-                                        { QStringLiteral("items"), items } });
+        QJsonArray items;
+        for (const ReportItem& item : group.items) {
+            items.append(QJsonObject { { QStringLiteral("id"), item.id },
+                                       { QStringLiteral("path"), item.path },
+                                       { QStringLiteral("size"), item.size },
+                                       { QStringLiteral("subject"), item.subject },
+                                       { QStringLiteral("created"), item.created.toString(Qt::ISODate) },
+                                       { QStringLiteral("ticked"), item.ticked } });
         }
-        return QJsonObject { { QStringLiteral("groups"), groups },
-                             { QStringLiteral("duplicates"), report.duplicates },
-                             { QStringLiteral("originals"), report.originals },
-                             { QStringLiteral("status"), report.status } };
+        return QJsonObject { { QStringLiteral("folder"), group.folder },
+                             { QStringLiteral("subject"), group.subject },
+                             { QStringLiteral("items"), items } };
     }
 
-    void writeJson(QTextStream& out, const QJsonObject& object)
+    QByteArray valueJson(const QJsonValue& value)
     {
-        out << QJsonDocument(object).toJson(QJsonDocument::Indented);
+        const QByteArray wrapped = QJsonDocument(QJsonArray { value }).toJson(QJsonDocument::Compact);
+        return wrapped.mid(1, wrapped.size() - 2);
+    }
+
+    // The report as one JSON document, written group by group: a store with many duplicates never holds the whole
+    // document in memory. `extra` adds or replaces top-level members.
+    void writeJson(QTextStream& out, const Report& report, const QJsonObject& extra = {})
+    {
+        out << "{\n  \"groups\": [";
+        bool first = true;
+        for (const ReportGroup& group : report.groups) {
+            out << (first ? "\n    " : ",\n    ") << QJsonDocument(groupJson(group)).toJson(QJsonDocument::Compact);
+            first = false;
+        }
+        out << (first ? "]" : "\n  ]");
+        QJsonObject members { { QStringLiteral("duplicates"), report.duplicates },
+                              { QStringLiteral("originals"), report.originals },
+                              { QStringLiteral("status"), report.status } };
+        for (auto it = extra.begin(); it != extra.end(); ++it) {
+            members.insert(it.key(), it.value());
+        }
+        for (auto it = members.begin(); it != members.end(); ++it) {
+            out << ",\n  " << valueJson(it.key()) << ": " << valueJson(it.value());
+        }
+        out << "\n}\n";
         out.flush();
     }
 
@@ -131,7 +148,7 @@ void writeFolders(QTextStream& out, const TreeModel& folders, const QHash<const 
         }
     }
     if (json) {
-        writeJson(out, QJsonObject { { QStringLiteral("folders"), list } });
+        out << QJsonDocument(QJsonObject { { QStringLiteral("folders"), list } }).toJson(QJsonDocument::Indented);
     }
     out.flush();
 }
@@ -139,7 +156,7 @@ void writeFolders(QTextStream& out, const TreeModel& folders, const QHash<const 
 void writeSearch(QTextStream& out, const Report& report, bool json)
 {
     if (json) {
-        writeJson(out, toJson(report));
+        writeJson(out, report);
         return;
     }
     writeGroups(out, report);
@@ -151,9 +168,7 @@ void writeRemovalPlan(QTextStream& out, const Report& report, bool move, bool js
 {
     const QStringList paths = tickedPaths(report);
     if (json) {
-        QJsonObject object = toJson(report);
-        object.insert(QStringLiteral("wouldRemove"), QJsonArray::fromStringList(paths));
-        writeJson(out, object);
+        writeJson(out, report, { { QStringLiteral("wouldRemove"), QJsonArray::fromStringList(paths) } });
         return;
     }
     writeGroups(out, report);
@@ -166,11 +181,10 @@ void writeRemovalPlan(QTextStream& out, const Report& report, bool move, bool js
 void writeRemoval(QTextStream& out, const Report& report, const RemovalOutcome& outcome, bool json)
 {
     if (json) {
-        QJsonObject object = toJson(report);
-        object.insert(QStringLiteral("removed"), QJsonArray::fromStringList(outcome.removed));
-        object.insert(QStringLiteral("failed"), QJsonArray::fromStringList(outcome.failed));
-        object.insert(QStringLiteral("status"), outcome.status);
-        writeJson(out, object);
+        writeJson(out, report,
+                  { { QStringLiteral("removed"), QJsonArray::fromStringList(outcome.removed) },
+                    { QStringLiteral("failed"), QJsonArray::fromStringList(outcome.failed) },
+                    { QStringLiteral("status"), outcome.status } });
         return;
     }
     for (const QString& path : outcome.removed) {
