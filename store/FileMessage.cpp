@@ -55,12 +55,13 @@ const ParsedMessage& FileMessage::fields(bool headers, bool body, int bodyLimit,
     if (!needHeaders && !needBody && !needHtml) {
         return m_parsed;
     }
+    // Exactly what is asked for: the headers alone need only the header block. A caller that will want several
+    // fields says so first with PrepareFields, and they are read in one pass.
     FieldNeeds needs;
-    // The comparison key asks for every header field and the body one after the other: read them in one pass.
-    if (needHeaders || needBody) {
-        needs = FieldNeeds::keyFields(std::max(bodyLimit, kDefaultBodyLimit));
-    }
+    needs.headers = needHeaders;
+    needs.body = needBody;
     needs.html = needHtml;
+    needs.bodyLimit = std::max(bodyLimit, kDefaultBodyLimit);
     merge(readWithRetry([&needs](const QByteArray& path) { return readMessageFile(path, needs); }));
     return m_parsed;
 }
@@ -90,17 +91,7 @@ void FileMessage::merge(ParsedMessage read)
 
 void FileMessage::PrepareFields(bool headers, bool body, int bodyLimit)
 {
-    const bool needHeaders = headers && !m_parsed.hasHeaders;
-    const bool needBody = body && (!m_parsed.hasBody || (m_parsed.bodyLimit < bodyLimit && !m_parsed.bodyComplete));
-    if (!needHeaders && !needBody) {
-        return;
-    }
-    // Exactly what the caller will ask for, in one pass: the headers alone when no body is wanted.
-    FieldNeeds needs;
-    needs.headers = needHeaders;
-    needs.body = needBody;
-    needs.bodyLimit = std::max(bodyLimit, kDefaultBodyLimit);
-    merge(readWithRetry([&needs](const QByteArray& path) { return readMessageFile(path, needs); }));
+    fields(headers, body, bodyLimit, false);
 }
 
 QString FileMessage::GetSubject()
