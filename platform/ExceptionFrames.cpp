@@ -243,7 +243,7 @@ namespace {
         }
 
         bool cleanup = false;
-        bool specification = false;
+        bool noexceptBoundary = false;
         Reader actions { actionTable + action - 1, actionTable + (1 << 20) };
         for (int guard = 0; guard < 4096; ++guard) {
             const std::int64_t filter = actions.sleb();
@@ -270,7 +270,7 @@ namespace {
             } else if (filter == 0) {
                 cleanup = true;
             } else {
-                specification = true;
+                noexceptBoundary = true;
             }
             if (displacement == 0) {
                 break;
@@ -280,11 +280,11 @@ namespace {
 
         if (!frame.catchTypes.empty()) {
             frame.kind = ExceptionFrameKind::efkOnException;
-            // An exception specification further out stops everything the clauses let through.
-            frame.hasCatchAll = frame.hasCatchAll || specification;
+            // A noexcept boundary further out stops everything the clauses let through.
+            frame.hasCatchAll = frame.hasCatchAll || noexceptBoundary;
         } else if (frame.hasCatchAll) {
             frame.kind = ExceptionFrameKind::efkAnyException;
-        } else if (specification) {
+        } else if (noexceptBoundary) {
             frame.kind = ExceptionFrameKind::efkAutoException;
         } else if (cleanup) {
             frame.kind = ExceptionFrameKind::efkFinally;
