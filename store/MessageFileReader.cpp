@@ -4,6 +4,7 @@
 #include "EncodedWords.h"
 #include "GMimeInit.h"
 #include "HtmlText.h"
+#include "MessageLayout.h"
 
 #include <gmime/gmime.h>
 
@@ -157,7 +158,8 @@ namespace {
     // Up to the header limit, so that the whole header block is always within what is read.
     constexpr qint64 kReadWholeLimit = kMaxHeaderBytes;
 
-    GMimeMessage* parseFromMemory(const MessageFile& file)
+    // The whole file in one read (it shrank meanwhile: what is there).
+    GByteArray* readWholeFile(const MessageFile& file)
     {
         const auto size = static_cast<std::size_t>(file.size());
         GByteArray* bytes = g_byte_array_sized_new(static_cast<guint>(size + 1));
@@ -173,15 +175,42 @@ namespace {
                 throw StoreError(std::string("Cannot read the message file: ") + std::strerror(errno));
             }
             if (n == 0) {
-                break; // the file shrank meanwhile: parse what is there
+                break;
             }
             done += static_cast<std::size_t>(n);
         }
         g_byte_array_set_size(bytes, static_cast<guint>(done));
-        // The stream takes the array over.
-        GRef<GMimeStream> stream(g_mime_stream_mem_new_with_byte_array(bytes));
-        return parseMessage(stream.get());
+        return bytes;
     }
+
+    // Owns a GByteArray until a stream takes it over.
+    class WholeFile
+    {
+    public:
+        explicit WholeFile(const MessageFile& file)
+            : m_bytes(readWholeFile(file))
+        {
+        }
+        ~WholeFile()
+        {
+            if (m_bytes) {
+                g_byte_array_unref(m_bytes);
+            }
+        }
+        WholeFile(const WholeFile&) = delete;
+        WholeFile& operator=(const WholeFile&) = delete;
+
+        std::string_view view() const { return { reinterpret_cast<const char*>(m_bytes->data), m_bytes->len }; }
+        GMimeMessage* parse()
+        {
+            // The stream takes the array over.
+            GRef<GMimeStream> stream(g_mime_stream_mem_new_with_byte_array(std::exchange(m_bytes, nullptr)));
+            return parseMessage(stream.get());
+        }
+
+    private:
+        GByteArray* m_bytes;
+    };
 
     GMimeMessage* parseWholeFile(const MessageFile& file)
     {
@@ -224,30 +253,28 @@ namespace {
         }
     }
 
-    // The first header `name` as it stands in the file, unfolded; null when there is none.
-    QByteArray unfoldedHeader(GMimeMessage* message, const char* name)
+    QByteArray unfold(const char* raw)
     {
-        GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(message));
-        GMimeHeader* header = headers ? g_mime_header_list_get_header(headers, name) : nullptr;
-        const char* raw = header ? g_mime_header_get_raw_value(header) : nullptr;
-        if (raw == nullptr) {
-            return {};
-        }
         char* unfolded = g_mime_utils_header_unfold(raw);
         QByteArray value(unfolded);
         g_free(unfolded);
         return value;
     }
 
-    // Subjects are decoded from the file's own text with runs of encoded words joined, so that text after a
-    // padded base64 word is not lost (GMime stops there).
-    QString decodedSubject(GMimeMessage* message)
+    // The first header `name` as it stands in the file, unfolded; null when there is none.
+    QByteArray unfoldedHeader(GMimeMessage* message, const char* name)
     {
-        const QByteArray raw = unfoldedHeader(message, "Subject");
-        if (!raw.contains("=?")) {
-            return fromUtf8(g_mime_message_get_subject(message));
-        }
-        char* decoded = g_mime_utils_header_decode_text(nullptr, mergeEncodedWords(raw).constData());
+        GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(message));
+        GMimeHeader* header = headers ? g_mime_header_list_get_header(headers, name) : nullptr;
+        const char* raw = header ? g_mime_header_get_raw_value(header) : nullptr;
+        return raw == nullptr ? QByteArray() : unfold(raw);
+    }
+
+    // Subjects with encoded words are decoded from the file's own text with runs of encoded words joined, so
+    // that text after a padded base64 word is not lost (GMime stops there).
+    QString decodeSubjectWords(const QByteArray& unfolded)
+    {
+        char* decoded = g_mime_utils_header_decode_text(nullptr, mergeEncodedWords(unfolded).constData());
         QString text = fromUtf8(decoded);
         g_free(decoded);
         qsizetype start = 0;
@@ -255,6 +282,36 @@ namespace {
             ++start;
         }
         return text.mid(start);
+    }
+
+    QString decodedSubject(GMimeMessage* message)
+    {
+        const QByteArray raw = unfoldedHeader(message, "Subject");
+        if (!raw.contains("=?")) {
+            return fromUtf8(g_mime_message_get_subject(message));
+        }
+        return decodeSubjectWords(raw);
+    }
+
+    QByteArray bytesOf(std::string_view text)
+    {
+        return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+    }
+
+    // The subject from the field's raw value, read the way GMime's message reads it.
+    QString subjectFromRaw(const std::optional<std::string_view>& raw)
+    {
+        if (!raw) {
+            return {};
+        }
+        const QByteArray unfolded = unfold(bytesOf(*raw).constData());
+        if (unfolded.contains("=?")) {
+            return decodeSubjectWords(unfolded);
+        }
+        char* decoded = g_mime_utils_header_decode_text(messageParserOptions(), unfolded.constData());
+        QString text = fromUtf8(decoded);
+        g_free(decoded);
+        return text;
     }
 
     QString displayNames(InternetAddressList* list);
@@ -282,10 +339,53 @@ namespace {
         return names.join(QStringLiteral("; "));
     }
 
+    // The display names of an address field from its raw value, read the way GMime's message reads them.
+    QString displayNamesFromRaw(const std::optional<std::string_view>& raw)
+    {
+        if (!raw) {
+            return {};
+        }
+        const QByteArray bytes = bytesOf(*raw);
+        const QByteArray unfolded = unfold(bytes.constData());
+        const QByteArray merged = mergeEncodedWords(unfolded);
+        InternetAddressList* list = merged == unfolded
+            ? internet_address_list_parse(messageParserOptions(), bytes.constData())
+            : internet_address_list_parse(nullptr, merged.constData());
+        const QString names = displayNames(list);
+        if (list != nullptr) {
+            g_object_unref(list);
+        }
+        return names;
+    }
+
+    void readHeaderFields(const TopHeaderFields& fields, ParsedMessage& result)
+    {
+        result.hasHeaders = true;
+        result.subject = subjectFromRaw(fields.subject);
+        result.displayTo = displayNamesFromRaw(fields.to);
+        result.displayFrom = displayNamesFromRaw(fields.from);
+    }
+
+    template <typename Sink> bool decodeTextPart(GMimePart* part, Sink&& sink);
+    template <typename Sink> bool decodeTextBytes(const TextPartLocation& part, Sink&& sink);
+
+    // A text part to decode: a part of GMime's tree, or one located straight in the message bytes.
+    struct PartSource
+    {
+        GMimePart* part = nullptr;
+        const TextPartLocation* located = nullptr;
+
+        explicit operator bool() const { return part != nullptr || located != nullptr; }
+        template <typename Sink> bool decode(Sink&& sink) const
+        {
+            return located ? decodeTextBytes(*located, sink) : decodeTextPart(part, sink);
+        }
+    };
+
     struct TextParts
     {
-        GMimePart* plain = nullptr;
-        GMimePart* html = nullptr;
+        PartSource plain;
+        PartSource html;
     };
 
     bool isType(GMimeObject* object, const char* type, const char* subtype)
@@ -330,9 +430,9 @@ namespace {
             }
             GMimeObject* object = GMIME_OBJECT(part);
             if (!parts.plain && isType(object, "text", "plain")) {
-                parts.plain = part;
+                parts.plain.part = part;
             } else if (!parts.html && isType(object, "text", "html")) {
-                parts.html = part;
+                parts.html.part = part;
             }
             return !(parts.plain && parts.html);
         });
@@ -402,6 +502,37 @@ namespace {
         return true;
     }
 
+    // The same for a text part located in the message bytes: the transfer decoding is GMime's own, in one step.
+    template <typename Sink> bool decodeTextBytes(const TextPartLocation& part, Sink&& sink)
+    {
+        const char* data = part.content.data();
+        std::size_t size = part.content.size();
+        QByteArray decoded;
+        if (part.encoding != TransferEncoding::None) {
+            GMimeEncoding state;
+            g_mime_encoding_init_decode(&state,
+                                        part.encoding == TransferEncoding::Base64
+                                            ? GMIME_CONTENT_ENCODING_BASE64
+                                            : GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
+            decoded.resize(static_cast<qsizetype>(g_mime_encoding_outlen(&state, size) + 16));
+            std::size_t n = g_mime_encoding_step(&state, data, size, decoded.data());
+            n += g_mime_encoding_flush(&state, "", 0, decoded.data() + n);
+            decoded.truncate(static_cast<qsizetype>(n));
+            data = decoded.constData();
+            size = n;
+        }
+        CharsetDecoder charset(part.charset);
+        LineEndNormaliser lines;
+        for (std::size_t done = 0; done < size; done += kReadChunk) {
+            const auto n = static_cast<qsizetype>(std::min<std::size_t>(kReadChunk, size - done));
+            if (!sink(lines.take(charset.decode(data + done, n)))) {
+                return false;
+            }
+        }
+        sink(lines.take(charset.finish()) + lines.finish());
+        return true;
+    }
+
     // Cuts `text` at `limit` code units without leaving half of a surrogate pair at the end.
     void cutText(QString& text, qsizetype limit)
     {
@@ -422,7 +553,7 @@ namespace {
         bool complete = true;
         if (parts.plain) {
             QString text;
-            complete = decodeTextPart(parts.plain, [&text, wanted](const QString& piece) {
+            complete = parts.plain.decode([&text, wanted](const QString& piece) {
                 text += piece;
                 return text.size() <= wanted;
             });
@@ -431,7 +562,7 @@ namespace {
             result.body = std::move(text);
         } else if (parts.html) {
             HtmlTextExtractor extractor;
-            complete = decodeTextPart(parts.html, [&extractor, wanted](const QString& piece) {
+            complete = parts.html.decode([&extractor, wanted](const QString& piece) {
                 extractor.feed(piece);
                 return extractor.text().size() <= wanted;
             });
@@ -444,10 +575,10 @@ namespace {
         result.bodyComplete = complete;
     }
 
-    QString readPartText(GMimePart* part, qsizetype limit)
+    QString readPartText(const PartSource& part, qsizetype limit)
     {
         QString text;
-        decodeTextPart(part, [&text, limit](const QString& piece) {
+        part.decode([&text, limit](const QString& piece) {
             text += piece;
             return text.size() <= limit;
         });
@@ -473,7 +604,7 @@ namespace {
             return parseHeaderBlock(readHeaderBlock(file).bytes);
         }
         if (file.size() <= kReadWholeLimit) {
-            return parseFromMemory(file);
+            return WholeFile(file).parse();
         }
         const HeaderBlock block = readHeaderBlock(file);
         if (!block.ended && !block.wholeFile) {
@@ -481,6 +612,58 @@ namespace {
             return parseHeaderBlock(block.bytes);
         }
         return parseWholeFile(file);
+    }
+
+    void readContent(const TextParts& parts, const FieldNeeds& needs, ParsedMessage& result)
+    {
+        if (needs.body) {
+            readBody(parts, needs.bodyLimit, result);
+        }
+        if (needs.html) {
+            readHtml(parts, result);
+        }
+    }
+
+    // Reads the fields straight from the bytes when the message has the shape that allows it; false leaves
+    // `result` as it was and `file` unread for the full parser.
+    bool readDirectly(const MessageFile& file, const FieldNeeds& needs, ParsedMessage& result, GMimeMessage*& parsed)
+    {
+        if (needs.fullParse) {
+            return false;
+        }
+        if (!needs.body && !needs.html) {
+            const HeaderBlock block = readHeaderBlock(file);
+            const std::optional<TopHeaderFields> fields = block.ended
+                ? locateTopHeaderFields({ block.bytes.constData(), static_cast<std::size_t>(block.bytes.size()) })
+                : std::nullopt;
+            if (!fields) {
+                parsed = parseHeaderBlock(block.bytes);
+                return false;
+            }
+            readHeaderFields(*fields, result);
+            return true;
+        }
+        if (file.size() > kReadWholeLimit) {
+            return false;
+        }
+        WholeFile bytes(file);
+        const std::optional<MessageLayout> layout = locateMessageLayout(bytes.view());
+        if (!layout) {
+            parsed = bytes.parse();
+            return false;
+        }
+        if (needs.headers) {
+            readHeaderFields(layout->headers, result);
+        }
+        TextParts parts;
+        if (layout->plain.found) {
+            parts.plain.located = &layout->plain;
+        }
+        if (layout->html.found) {
+            parts.html.located = &layout->html;
+        }
+        readContent(parts, needs, result);
+        return true;
     }
 
 } // namespace
@@ -505,7 +688,12 @@ ParsedMessage readMessageFile(const QByteArray& path, const FieldNeeds& needs)
     if (!needs.headers && !needs.body && !needs.html) {
         return result;
     }
-    GRef<GMimeMessage> message(parseFor(file, needs.body || needs.html));
+    GMimeMessage* parsed = nullptr;
+    if (readDirectly(file, needs, result, parsed)) {
+        result.readDirectly = true;
+        return result;
+    }
+    GRef<GMimeMessage> message(parsed ? parsed : parseFor(file, needs.body || needs.html));
     if (!message) {
         throw StoreError("Not a mail message: " + path.toStdString());
     }
@@ -516,13 +704,7 @@ ParsedMessage readMessageFile(const QByteArray& path, const FieldNeeds& needs)
         result.displayFrom = decodedDisplayNames(message.get(), "From", g_mime_message_get_from(message.get()));
     }
     if (needs.body || needs.html) {
-        const TextParts parts = findTextParts(message.get());
-        if (needs.body) {
-            readBody(parts, needs.bodyLimit, result);
-        }
-        if (needs.html) {
-            readHtml(parts, result);
-        }
+        readContent(findTextParts(message.get()), needs, result);
     }
     return result;
 }

@@ -21,6 +21,9 @@ struct FieldNeeds
     bool body = false;
     bool html = false;
     int bodyLimit = kDefaultBodyLimit;
+    // Builds GMime's whole MIME tree even for messages of a shape that is read directly from their bytes; for
+    // checking the two readings against each other.
+    bool fullParse = false;
 
     // The fields a comparison key takes: headers and the body at the key's limit.
     static FieldNeeds keyFields(int bodyLimit = kDefaultBodyLimit) { return { true, true, false, bodyLimit }; }
@@ -45,6 +48,8 @@ struct ParsedMessage
 
     qint64 fileSize = 0;
     QDateTime modified;
+
+    bool readDirectly = false; // the fields came from the bytes without GMime's MIME tree
 };
 
 // Reads the fields `needs` names from one message file. Safe to call from any thread at the same time: it
