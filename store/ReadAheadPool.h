@@ -45,6 +45,7 @@ private:
 
     void run();
     Item readOne(const MessageLocation& location);
+    bool readyThrough(std::size_t first, std::size_t last) const;
 
     std::shared_ptr<const std::vector<MessageLocation>> m_locations;
     ReadAheadWork m_work;
@@ -55,6 +56,12 @@ private:
     std::condition_variable m_itemReady;
     std::size_t m_next = 0; // the next index a worker takes
     std::size_t m_consumed = 0; // indexes below this were taken by the walker
+    // While the walker waits: it wakes when every item from its index through m_waitLast is ready, so that it
+    // takes them in one go instead of being woken once per item.
+    bool m_walkerWaiting = false;
+    std::size_t m_waitFirst = 0;
+    std::size_t m_waitLast = 0;
+    int m_idleWorkers = 0;
     bool m_stop = false;
     std::vector<std::thread> m_threads;
 };
