@@ -43,7 +43,7 @@ namespace {
 
     bool isBlank(char c)
     {
-        return c == ' ' || c == '\t' || c == '\n';
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n';
     }
 
     bool hasEightBit(View text)
@@ -91,9 +91,9 @@ namespace {
                     current = nullptr;
                 }
             };
-            if (lineEnd == pos) {
+            if (lineEnd == pos || (lineEnd == pos + 1 && text[pos] == '\r')) {
                 close();
-                block.end = pos + 1;
+                block.end = lineEnd + 1;
                 return true;
             }
             const char first = text[pos];
@@ -222,19 +222,23 @@ namespace {
                 parameter = value.substr(pos, end - pos);
                 pos = end;
             }
-            if (parameter.find("=?") != npos || hasEightBit(parameter)) {
-                return false;
-            }
             for (const View seen : names) {
                 if (equalsFolded(seen, name)) {
                     return false;
                 }
             }
             names.push_back(name);
+            // Encoded words in these two are read differently by different parsers; in a file name they do no harm.
+            const bool plainValue = parameter.find("=?") == npos && !hasEightBit(parameter);
             if (equalsFolded(name, "charset")) {
                 type.charset = parameter;
             } else if (equalsFolded(name, "boundary")) {
                 type.boundary = parameter;
+            } else {
+                continue;
+            }
+            if (!plainValue) {
+                return false;
             }
         }
     }
@@ -303,6 +307,21 @@ namespace {
         return onlyBlanks(rest) ? LineKind::Separator : LineKind::Content;
     }
 
+    // No NUL byte, and every CR the first half of a CRLF: other bytes end lines differently in different parsers.
+    bool plainLineEnds(View text)
+    {
+        if (std::memchr(text.data(), '\0', text.size())) {
+            return false;
+        }
+        const char* end = text.data() + text.size();
+        for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(p, '\r', end - p))); ++p) {
+            if (p + 1 == end || p[1] != '\n') {
+                return false;
+            }
+        }
+        return true;
+    }
+
     class Scanner
     {
     public:
@@ -321,11 +340,6 @@ namespace {
             layout.headers.subject = top.subject;
             layout.headers.to = top.to;
             layout.headers.from = top.from;
-            for (const auto& field : { top.subject, top.to, top.from }) {
-                if (field && hasEightBit(*field)) {
-                    return std::nullopt;
-                }
-            }
             m_layout = &layout;
             std::size_t after = 0;
             if (!entity(top, 0, after)) {
@@ -384,10 +398,16 @@ namespace {
             if (!slot || slot->found) {
                 return true;
             }
-            // The line break before a boundary line belongs to the boundary.
+            // The line break before a boundary line belongs to the boundary: as many bytes as the boundary line's
+            // own line end has (GMime takes two before a CRLF boundary line even after a bare LF).
             std::size_t contentEnd = end;
             if (!m_bounds.empty() && contentEnd > block.end) {
-                --contentEnd;
+                const std::size_t lineEnd = m_text.find('\n', end);
+                const std::size_t cut = lineEnd != npos && lineEnd > end && m_text[lineEnd - 1] == '\r' ? 2 : 1;
+                if (contentEnd - block.end < cut) {
+                    return false;
+                }
+                contentEnd -= cut;
             }
             slot->found = true;
             slot->content = m_text.substr(block.end, contentEnd - block.end);
@@ -418,7 +438,10 @@ namespace {
                 if (lineEnd == npos) {
                     lineEnd = m_text.size();
                 }
-                const View line = m_text.substr(start, lineEnd - start);
+                View line = m_text.substr(start, lineEnd - start);
+                if (!line.empty() && line.back() == '\r') {
+                    line.remove_suffix(1);
+                }
                 kind = classify(line, m_bounds.back());
                 if (kind != LineKind::Content) {
                     lineStart = start;
@@ -497,7 +520,7 @@ namespace {
 
 std::optional<MessageLayout> locateMessageLayout(std::string_view message)
 {
-    if (std::memchr(message.data(), '\r', message.size()) || std::memchr(message.data(), '\0', message.size())) {
+    if (!plainLineEnds(message)) {
         return std::nullopt;
     }
     return Scanner(message).scan();
@@ -505,18 +528,12 @@ std::optional<MessageLayout> locateMessageLayout(std::string_view message)
 
 std::optional<TopHeaderFields> locateTopHeaderFields(std::string_view headerBlock)
 {
-    if (std::memchr(headerBlock.data(), '\r', headerBlock.size())
-        || std::memchr(headerBlock.data(), '\0', headerBlock.size())) {
+    if (!plainLineEnds(headerBlock)) {
         return std::nullopt;
     }
     HeaderBlock block;
     if (!readHeaderBlock(headerBlock, 0, true, block)) {
         return std::nullopt;
-    }
-    for (const auto& field : { block.subject, block.to, block.from }) {
-        if (field && hasEightBit(*field)) {
-            return std::nullopt;
-        }
     }
     return TopHeaderFields { block.subject, block.to, block.from };
 }

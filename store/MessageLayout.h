@@ -40,10 +40,10 @@ struct MessageLayout
 };
 
 // Locates the header fields and the text parts of a message of a common shape straight in its bytes, without
-// building a MIME tree: LF line ends, well-formed header blocks, simple Content-Type parameters, multiparts
+// building a MIME tree: LF or CRLF line ends, well-formed header blocks, simple Content-Type parameters, multiparts
 // closed by their end boundary. The result is what the full MIME parser finds in the same bytes. Anything
-// outside that shape (CR or NUL bytes, header lines that are not fields, 8-bit bytes in the fields read, RFC 2231
-// parameters, message/* parts, nesting deeper than a few levels, a missing end boundary...) gives nothing, and
+// outside that shape (NUL bytes or a CR outside CRLF, header lines that are not fields, 8-bit bytes in the fields read,
+// RFC 2231 parameters, message/* parts, nesting deeper than a few levels, a missing end boundary...) gives nothing, and
 // the caller parses the message fully instead.
 std::optional<MessageLayout> locateMessageLayout(std::string_view message);
 

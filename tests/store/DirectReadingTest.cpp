@@ -108,15 +108,33 @@ const Case kCases[] = {
       true },
     { "top-level attachment", "Content-Type: text/plain\nContent-Disposition: attachment; filename=x\n\nfile\n", true },
     { "other leaf types", "Content-Type: image/png\nContent-Transfer-Encoding: base64\n\niVBORw0KGgo=\n", true },
+    { "CRLF line ends",
+      "Subject: a\r\n b\r\nTo: A <a@x>\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\n"
+      "one\r\n\r\n--b \r\n\r\n\r\n--b--\r\n",
+      true },
+    // Before a CRLF boundary line two bytes go, even after a bare LF; before one at the end without any, one.
+    { "mixed line ends", "Content-Type: multipart/mixed; boundary=b\n\n--b\n\none\r\n--b\n\ntwo\n--b--\r\n", true },
+    { "end boundary without line end", "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\none\r\n--b--",
+      true },
+    { "CRLF top-level body", "Subject: x\r\n\r\nbody\r\nline\r\n", true },
     // Shapes left to the full parser; both readings must still agree.
-    { "CRLF line ends", "Subject: x\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\none\r\n--b--\r\n",
+    { "part shorter than the line end", "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\n\n--b--\r\n",
       false },
+    { "bare CR", "Subject: x\r\r\nTo: y\r\n\r\nb\r\n", false },
     { "missing end boundary", "Content-Type: multipart/mixed; boundary=b\n\n--b\n\none\n", false },
     { "header line that is no field", "Subject: x\nbad line\nTo: y\n\nbody\n", false },
     { "part header that is no field", "Content-Type: multipart/mixed; boundary=b\n\n--b\nno header\n\none\n--b--\n",
       false },
-    { "8-bit subject", "Subject: Gr\xc3\xbc\xc3\x9f\x65\n\nb\n", false },
-    { "8-bit latin1 subject", "Subject: Gr\xfc\xdf\x65\n\nb\n", false },
+    { "8-bit fields",
+      "Subject: Gr\xc3\xbc\xc3\x9f\x65 \xf0\x9f\x99\x82\nFrom: J\xc3\xb6rg <j@x>\nTo: \"M\xc3\xbcller, A\" "
+      "<a@x>\n\nb\n",
+      true },
+    { "8-bit latin1 fields", "Subject: Gr\xfc\xdf\x65\nFrom: J\xf6rg <j@x>\n\nb\n", true },
+    { "encoded file name",
+      "Content-Type: multipart/mixed; boundary=b\n\n--b\n\nbody\n--b\nContent-Type: application/pdf; "
+      "name=\"=?UTF-8?Q?Pr=C3=A4sentation.pdf?=\"\n\nxx\n--b--\n",
+      true },
+    { "encoded charset", "Content-Type: text/plain; charset=\"=?x?Q?y?=\"\n\nb\n", false },
     { "RFC 2231 charset", "Content-Type: text/plain; charset*=utf-8''x\n\nb\n", false },
     { "repeated subject", "Subject: a\nSubject: b\n\nb\n", false },
     { "repeated content type", "Content-Type: text/html\nContent-Type: text/plain\n\nb\n", false },
@@ -187,5 +205,5 @@ TEST_F(DirectReading, ReadsTheSameAsTheMimeTreeOverEveryStoredMessage)
     }
     ASSERT_GT(files, 1000);
     // The direct reading must carry the bulk of ordinary mail, or it buys nothing.
-    EXPECT_GT(direct, files * 3 / 4) << direct << " of " << files;
+    EXPECT_GT(direct, files * 9 / 10) << direct << " of " << files;
 }
