@@ -44,6 +44,34 @@ namespace {
         return found;
     }
 
+    // ICU's own set of units that a comparison may not start after: all but the last unit of each contraction
+    // (prefix contexts included), combining marks and surrogates.
+    bool fillUnsafe(UCollator* collator, std::vector<std::uint64_t>& bits)
+    {
+        bits.assign(0x10000 / 64, 0);
+        UErrorCode status = U_ZERO_ERROR;
+        USet* set = uset_openEmpty();
+        ucol_getUnsafeSet(collator, set, &status);
+        const int32_t items = U_SUCCESS(status) ? uset_getItemCount(set) : 0;
+        for (int32_t i = 0; i < items && U_SUCCESS(status); ++i) {
+            UChar32 start = 0;
+            UChar32 end = 0;
+            UChar none[1];
+            if (uset_getItem(set, i, &start, &end, none, 0, &status) != 0) {
+                continue; // a string: its units are listed one by one as well
+            }
+            for (UChar32 c = start; c <= end && c < 0x10000; ++c) {
+                bits[static_cast<std::size_t>(c) >> 6] |= std::uint64_t { 1 } << (c & 63);
+            }
+        }
+        uset_close(set);
+        // Every unit that is not BMP-alone is a surrogate, already in the set; mark them anyway.
+        for (UChar32 c = 0xD800; c <= 0xDFFF; ++c) {
+            bits[static_cast<std::size_t>(c) >> 6] |= std::uint64_t { 1 } << (c & 63);
+        }
+        return U_SUCCESS(status);
+    }
+
     bool attributeIs(UCollator* collator, UColAttribute attribute, UColAttributeValue expected)
     {
         UErrorCode status = U_ZERO_ERROR;
@@ -93,7 +121,7 @@ std::unique_ptr<AsciiCollationTable> AsciiCollationTable::build(UCollator* colla
         std::copy(secondaries.begin(), secondaries.end(), entry.secondaries.begin());
     }
     ucol_closeElements(elements);
-    if (!ok) {
+    if (!ok || !fillUnsafe(collator, table->unsafe)) {
         return nullptr;
     }
     return table;

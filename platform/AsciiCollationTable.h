@@ -21,6 +21,20 @@ struct AsciiCollationTable
         std::array<std::uint8_t, 3> secondaries {};
     };
     std::array<Entry, 128> entries;
+    // One bit per BMP code unit: set where a text may not be cut before or after the unit without changing the
+    // weights around the cut (a unit that starts or continues a contraction, a combining mark, a surrogate).
+    std::vector<std::uint64_t> unsafe;
+
+    bool isUnsafe(char16_t unit) const { return ((unsafe[unit >> 6] >> (unit & 63U)) & 1U) != 0; }
+
+    // Whether the character at `i` takes its weights from the table: ASCII, and cutting the text on both of its
+    // sides changes nothing.
+    bool covers(const char16_t* text, std::int64_t length, std::int64_t i) const
+    {
+        const char16_t unit = text[i];
+        return unit < 0x80 && !isUnsafe(unit) && (i == 0 || !isUnsafe(text[i - 1]))
+            && (i + 1 == length || !isUnsafe(text[i + 1]));
+    }
 
     // The table for `collator`, or null when its rules make a per-character table inexact.
     static std::unique_ptr<AsciiCollationTable> build(UCollator* collator);

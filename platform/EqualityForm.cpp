@@ -40,13 +40,14 @@ const std::vector<std::uint8_t>& EqualityFormBuilder::build(const char16_t* text
     }
     m_primaries.clear();
     m_secondaries.clear();
-    bool ascii = true;
-    for (qsizetype i = 0; i < length && ascii; ++i) {
-        ascii = text[i] < 0x80;
-    }
-    if (ascii) {
-        const AsciiCollationTable& table = *m_collator.asciiTable();
-        for (qsizetype i = 0; i < length; ++i) {
+    m_primaries.reserve(static_cast<std::size_t>(length) * 2);
+    m_secondaries.reserve(static_cast<std::size_t>(length));
+    // Runs of ASCII characters take their weights from the table; the stretches between them, cut only where
+    // ICU's unsafe set allows, go through the collator's elements. The weights are those of the whole text.
+    const AsciiCollationTable& table = *m_collator.asciiTable();
+    qsizetype i = 0;
+    while (i < length) {
+        if (table.covers(text, length, i)) {
             const AsciiCollationTable::Entry& entry = table.entries[text[i]];
             for (std::uint8_t k = 0; k < entry.primaryCount; ++k) {
                 m_primaries.push_back(entry.primaries[k]);
@@ -54,27 +55,41 @@ const std::vector<std::uint8_t>& EqualityFormBuilder::build(const char16_t* text
             for (std::uint8_t k = 0; k < entry.secondaryCount; ++k) {
                 m_secondaries.push_back(entry.secondaries[k]);
             }
+            ++i;
+            continue;
         }
-    } else {
-        UErrorCode status = U_ZERO_ERROR;
-        ucol_setText(m_elements, text, static_cast<int32_t>(length), &status);
-        if (U_FAILURE(status)) {
+        qsizetype end = i + 1;
+        while (end < length && !table.covers(text, length, end)) {
+            ++end;
+        }
+        if (!appendElements(text + i, end - i)) {
             // A sort key never equals an element form, which starts with a marker byte no sort key starts
             // with: this text can then miss its equals, but never match a different text.
             m_collator.sortKey(text, length, m_form);
             return m_form;
         }
-        for (;;) {
-            status = U_ZERO_ERROR;
-            const std::int32_t element = ucol_next(m_elements, &status);
-            if (element == UCOL_NULLORDER || U_FAILURE(status)) {
-                break;
-            }
-            appendElement(element);
-        }
+        i = end;
     }
     finish();
     return m_form;
+}
+
+bool EqualityFormBuilder::appendElements(const char16_t* text, qsizetype length)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    ucol_setText(m_elements, text, static_cast<int32_t>(length), &status);
+    if (U_FAILURE(status)) {
+        return false;
+    }
+    for (;;) {
+        status = U_ZERO_ERROR;
+        const std::int32_t element = ucol_next(m_elements, &status);
+        if (element == UCOL_NULLORDER || U_FAILURE(status)) {
+            break;
+        }
+        appendElement(element);
+    }
+    return true;
 }
 
 void EqualityFormBuilder::appendElement(std::int32_t element)

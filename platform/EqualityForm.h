@@ -28,6 +28,7 @@ public:
     bool usesElements() const { return m_elements != nullptr; }
 
 private:
+    bool appendElements(const char16_t* text, qsizetype length);
     void appendElement(std::int32_t element);
     void finish();
 
