@@ -124,6 +124,9 @@ std::unique_ptr<AsciiCollationTable> AsciiCollationTable::build(UCollator* colla
     if (!ok || !fillUnsafe(collator, table->unsafe)) {
         return nullptr;
     }
+    for (char16_t unit = 0; unit < 0x80; ++unit) {
+        table->asciiUnsafe[unit] = table->isUnsafe(unit);
+    }
     return table;
 }
 

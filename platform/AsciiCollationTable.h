@@ -25,6 +25,8 @@ struct AsciiCollationTable
     // weights around the cut (a unit that starts or continues a contraction, a combining mark, a surrogate).
     std::vector<std::uint64_t> unsafe;
 
+    std::array<bool, 128> asciiUnsafe {}; // the same for ASCII, at hand
+
     bool isUnsafe(char16_t unit) const { return ((unsafe[unit >> 6] >> (unit & 63U)) & 1U) != 0; }
 
     // Whether the character at `i` takes its weights from the table: ASCII, and cutting the text on both of its

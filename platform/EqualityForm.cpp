@@ -4,6 +4,9 @@
 
 #include <unicode/ucoleitr.h>
 
+#include <cstring>
+#include <tuple>
+
 namespace velmora {
 namespace {
 
@@ -38,24 +41,31 @@ const std::vector<std::uint8_t>& EqualityFormBuilder::build(const char16_t* text
         m_collator.sortKey(text, length, m_form);
         return m_form;
     }
-    m_primaries.clear();
+    // Marker, primaries, two zero bytes, then the secondaries with runs of the common weight (most of any text)
+    // written as the weight and a run length.
+    m_form.clear();
+    m_form.push_back(0xEF);
     m_secondaries.clear();
-    m_primaries.reserve(static_cast<std::size_t>(length) * 2);
-    m_secondaries.reserve(static_cast<std::size_t>(length));
+    m_commonRun = 0;
     // Runs of ASCII characters take their weights from the table; the stretches between them, cut only where
     // ICU's unsafe set allows, go through the collator's elements. The weights are those of the whole text.
     const AsciiCollationTable& table = *m_collator.asciiTable();
     qsizetype i = 0;
     while (i < length) {
-        if (table.covers(text, length, i)) {
-            const AsciiCollationTable::Entry& entry = table.entries[text[i]];
-            for (std::uint8_t k = 0; k < entry.primaryCount; ++k) {
-                m_primaries.push_back(entry.primaries[k]);
+        // The units from i on that the table covers: ASCII, and safe to cut on both sides.
+        qsizetype j = i;
+        if (i == 0 || !table.isUnsafe(text[i - 1])) {
+            while (j < length) {
+                const char16_t unit = text[j];
+                if (unit >= 0x80 || table.asciiUnsafe[unit] || (j + 1 < length && table.isUnsafe(text[j + 1]))) {
+                    break;
+                }
+                ++j;
             }
-            for (std::uint8_t k = 0; k < entry.secondaryCount; ++k) {
-                m_secondaries.push_back(entry.secondaries[k]);
-            }
-            ++i;
+        }
+        if (j > i) {
+            appendFromTable(table, text + i, j - i);
+            i = j;
             continue;
         }
         qsizetype end = i + 1;
@@ -72,6 +82,52 @@ const std::vector<std::uint8_t>& EqualityFormBuilder::build(const char16_t* text
     }
     finish();
     return m_form;
+}
+
+void EqualityFormBuilder::appendFromTable(const AsciiCollationTable& table, const char16_t* text, qsizetype length)
+{
+    // Room for the longest entry of every unit; each entry is copied whole and the end moved by its length.
+    const std::size_t primaryStart = m_form.size();
+    constexpr std::size_t kPrimaryRoom = std::tuple_size_v<decltype(AsciiCollationTable::Entry::primaries)>;
+    m_form.resize(primaryStart + static_cast<std::size_t>(length) * kPrimaryRoom);
+    std::uint8_t* primary = m_form.data() + primaryStart;
+    for (qsizetype k = 0; k < length; ++k) {
+        const AsciiCollationTable::Entry& entry = table.entries[text[k]];
+        std::memcpy(primary, entry.primaries.data(), kPrimaryRoom);
+        primary += entry.primaryCount;
+        if (entry.secondaryCount == 1 && entry.secondaries[0] == kCommonSecondary) {
+            ++m_commonRun;
+            continue;
+        }
+        for (std::uint8_t n = 0; n < entry.secondaryCount; ++n) {
+            appendSecondary(entry.secondaries[n]);
+        }
+    }
+    m_form.resize(static_cast<std::size_t>(primary - m_form.data()));
+}
+
+void EqualityFormBuilder::appendSecondary(std::uint8_t weight)
+{
+    if (weight == kCommonSecondary) {
+        ++m_commonRun;
+        return;
+    }
+    flushCommonRun();
+    m_secondaries.push_back(weight);
+}
+
+void EqualityFormBuilder::flushCommonRun()
+{
+    if (m_commonRun == 0) {
+        return;
+    }
+    m_secondaries.push_back(kCommonSecondary);
+    std::size_t run = m_commonRun;
+    for (; run >= 0x80; run >>= 7) {
+        m_secondaries.push_back(static_cast<std::uint8_t>(run | 0x80));
+    }
+    m_secondaries.push_back(static_cast<std::uint8_t>(run));
+    m_commonRun = 0;
 }
 
 bool EqualityFormBuilder::appendElements(const char16_t* text, qsizetype length)
@@ -94,37 +150,28 @@ bool EqualityFormBuilder::appendElements(const char16_t* text, qsizetype length)
 
 void EqualityFormBuilder::appendElement(std::int32_t element)
 {
-    AsciiCollationTable::split(static_cast<std::uint32_t>(element), m_primaries, m_secondaries);
+    // The same parts AsciiCollationTable::split gives: primaries go straight into the form.
+    const auto value = static_cast<std::uint32_t>(element);
+    const std::uint32_t primary = value >> 16;
+    const auto secondary = static_cast<std::uint8_t>((value >> 8) & 0xFFU);
+    if (primary != 0) {
+        if ((value & 0xC0U) == 0xC0U) {
+            m_form.push_back(0);
+        }
+        m_form.push_back(static_cast<std::uint8_t>(primary >> 8));
+        m_form.push_back(static_cast<std::uint8_t>(primary & 0xFFU));
+    }
+    if (secondary != 0) {
+        appendSecondary(secondary);
+    }
 }
 
 void EqualityFormBuilder::finish()
 {
-    // Marker, primaries, two zero bytes, then the secondaries with runs of the common weight (most of any
-    // text) written as the weight and a run length.
-    m_form.clear();
-    m_form.reserve(m_primaries.size() + m_secondaries.size() / 8 + 8);
-    m_form.push_back(0xEF);
-    m_form.insert(m_form.end(), m_primaries.begin(), m_primaries.end());
+    flushCommonRun();
     m_form.push_back(0);
     m_form.push_back(0);
-    const std::size_t count = m_secondaries.size();
-    for (std::size_t i = 0; i < count;) {
-        const std::uint8_t weight = m_secondaries[i];
-        m_form.push_back(weight);
-        if (weight != kCommonSecondary) {
-            ++i;
-            continue;
-        }
-        std::size_t run = 0;
-        while (i < count && m_secondaries[i] == kCommonSecondary) {
-            ++run;
-            ++i;
-        }
-        for (; run >= 0x80; run >>= 7) {
-            m_form.push_back(static_cast<std::uint8_t>(run | 0x80));
-        }
-        m_form.push_back(static_cast<std::uint8_t>(run));
-    }
+    m_form.insert(m_form.end(), m_secondaries.begin(), m_secondaries.end());
 }
 
 } // namespace velmora

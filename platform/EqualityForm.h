@@ -28,14 +28,17 @@ public:
     bool usesElements() const { return m_elements != nullptr; }
 
 private:
+    void appendFromTable(const AsciiCollationTable& table, const char16_t* text, qsizetype length);
     bool appendElements(const char16_t* text, qsizetype length);
     void appendElement(std::int32_t element);
+    void appendSecondary(std::uint8_t weight);
+    void flushCommonRun();
     void finish();
 
     const KeyCollator& m_collator;
     UCollationElements* m_elements = nullptr;
-    std::vector<std::uint8_t> m_primaries;
-    std::vector<std::uint8_t> m_secondaries;
+    std::vector<std::uint8_t> m_secondaries; // already run-length coded
+    std::size_t m_commonRun = 0; // common secondaries not yet written
     std::vector<std::uint8_t> m_form;
 };
 
