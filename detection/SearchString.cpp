@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace velmora {
 namespace {
@@ -29,48 +30,79 @@ namespace {
 
 } // namespace
 
+namespace {
+
+    // The ticked fields in list order, each fetched once; a field that cannot be read throws.
+    template <typename Add> void forEachTickedField(IOEMessage& message, const FieldTicks& ticks, Add&& add)
+    {
+        message.PrepareFields(ticks.isChecked(SearchField::Subject) || ticks.isChecked(SearchField::DisplayTo)
+                                  || ticks.isChecked(SearchField::DisplayFrom),
+                              ticks.isChecked(SearchField::Body), FieldTicks::kBodyLimit);
+        if (ticks.isChecked(SearchField::Subject)) {
+            add(message.GetSubject());
+        }
+        if (ticks.isChecked(SearchField::Body)) {
+            add(message.GetBody(FieldTicks::kBodyLimit));
+        }
+        if (ticks.isChecked(SearchField::DisplayTo)) {
+            add(message.GetDisplayTo());
+        }
+        if (ticks.isChecked(SearchField::DisplayFrom)) {
+            add(message.GetDisplayFrom());
+        }
+        if (ticks.isChecked(SearchField::Size)) {
+            add(QString::number(message.GetSize()));
+        }
+    }
+
+    // Appends `text` without the units a key drops.
+    void appendCleaned(QString& out, qsizetype& count, const QString& text)
+    {
+        char16_t* dst = reinterpret_cast<char16_t*>(out.data()) + count;
+        const char16_t* src = reinterpret_cast<const char16_t*>(text.constData());
+        const char16_t* const end = src + text.size();
+        for (; src != end; ++src) {
+            const char16_t unit = *src;
+            *dst = unit;
+            dst += stripped(unit) ? 0 : 1;
+        }
+        count = dst - reinterpret_cast<char16_t*>(out.data());
+    }
+
+} // namespace
+
 QString BuildSearchString(IOEMessage& message, const FieldTicks& ticks)
 {
-    message.PrepareFields(ticks.isChecked(SearchField::Subject) || ticks.isChecked(SearchField::DisplayTo)
-                              || ticks.isChecked(SearchField::DisplayFrom),
-                          ticks.isChecked(SearchField::Body), FieldTicks::kBodyLimit);
     QString key;
-    if (ticks.isChecked(SearchField::Subject)) {
-        key += message.GetSubject();
-    }
-    if (ticks.isChecked(SearchField::Body)) {
-        key += message.GetBody(FieldTicks::kBodyLimit);
-    }
-    if (ticks.isChecked(SearchField::DisplayTo)) {
-        key += message.GetDisplayTo();
-    }
-    if (ticks.isChecked(SearchField::DisplayFrom)) {
-        key += message.GetDisplayFrom();
-    }
-    if (ticks.isChecked(SearchField::Size)) {
-        key += QString::number(message.GetSize());
-    }
+    forEachTickedField(message, ticks, [&key](const QString& field) { key += field; });
     return key;
 }
 
 QString CleanSearchString(const QString& text)
 {
     QString out(text.size(), Qt::Uninitialized);
-    char16_t* dst = reinterpret_cast<char16_t*>(out.data());
     qsizetype count = 0;
-    for (const QChar ch : text) {
-        const char16_t unit = ch.unicode();
-        if (!stripped(unit)) {
-            dst[count++] = unit;
-        }
-    }
+    appendCleaned(out, count, text);
     out.truncate(count);
     return out;
 }
 
 QString BuildKey(IOEMessage& message, const FieldTicks& ticks)
 {
-    return CleanSearchString(BuildSearchString(message, ticks));
+    // The fields are cleaned straight into one buffer: no joined copy first.
+    std::vector<QString> fields;
+    qsizetype total = 0;
+    forEachTickedField(message, ticks, [&](const QString& field) {
+        total += field.size();
+        fields.push_back(field);
+    });
+    QString key(total, Qt::Uninitialized);
+    qsizetype count = 0;
+    for (const QString& field : fields) {
+        appendCleaned(key, count, field);
+    }
+    key.truncate(count);
+    return key;
 }
 
 } // namespace velmora
