@@ -255,7 +255,7 @@ std::vector<MessageLocation> FileStore::listMessages(OEId folderId)
 int FileStore::countMessages(OEId folderId) const
 {
     const FolderNode& folder = node(folderId);
-    const std::size_t count = listMessageFiles(folder.path, folder.kind).size();
+    const std::size_t count = countMessageFiles(folder.path, folder.kind);
     return static_cast<int>(std::min<std::size_t>(count, std::numeric_limits<int>::max()));
 }
 

@@ -209,6 +209,46 @@ std::vector<ScannedFolder> scanFolderTree(const QByteArray& root, const QString&
     return scanner.folders;
 }
 
+std::size_t countMessageFiles(const QByteArray& folderPath, FolderKind kind)
+{
+    std::size_t count = 0;
+    auto countIn = [&count](const QByteArray& dir, bool maildir) {
+        const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            if (maildir && errno == ENOENT) {
+                return;
+            }
+            throw StoreError("Cannot list the mail folder " + dir.toStdString() + ": " + std::strerror(errno));
+        }
+        DIR* handle = ::fdopendir(fd);
+        if (!handle) {
+            ::close(fd);
+            throw StoreError("Cannot list the mail folder " + dir.toStdString());
+        }
+        while (const dirent* entry = ::readdir(handle)) {
+            const QByteArray name = QByteArray::fromRawData(entry->d_name, qsizetype(std::strlen(entry->d_name)));
+            if (name.startsWith('.') || isForeignName(name) || (!maildir && !endsWithEml(name))) {
+                continue;
+            }
+            bool regular = entry->d_type == DT_REG;
+            if (entry->d_type == DT_UNKNOWN) {
+                struct stat info = {};
+                regular = ::fstatat(::dirfd(handle), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0
+                    && S_ISREG(info.st_mode);
+            }
+            count += regular ? 1 : 0;
+        }
+        ::closedir(handle);
+    };
+    if (kind == FolderKind::Maildir) {
+        countIn(folderPath + "/cur", true);
+        countIn(folderPath + "/new", true);
+    } else {
+        countIn(folderPath, false);
+    }
+    return count;
+}
+
 std::vector<MessageFileEntry> listMessageFiles(const QByteArray& folderPath, FolderKind kind)
 {
     std::vector<MessageFileEntry> messages;

@@ -45,6 +45,9 @@ std::vector<ScannedFolder> scanFolderTree(const QByteArray& root, const QString&
 // The message files of one folder, oldest first, then by file name. Throws StoreError when the folder cannot
 // be listed.
 std::vector<MessageFileEntry> listMessageFiles(const QByteArray& folderPath, FolderKind kind);
+// How many files listMessageFiles would give, from the directory entries' types alone: no file is looked at, so
+// the count is cheap but may differ from the listing by files that come or go in between.
+std::size_t countMessageFiles(const QByteArray& folderPath, FolderKind kind);
 
 // The Maildir unique part of a file name: everything before the ":2," (or "!2," / ";2,") info suffix.
 QByteArray maildirUniquePart(const QByteArray& fileName);
