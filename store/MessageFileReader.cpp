@@ -445,8 +445,11 @@ namespace {
     class LineEndNormaliser
     {
     public:
-        QString take(QStringView piece)
+        QString take(const QString& piece)
         {
+            if (!m_pendingCr && !piece.contains(u'\r')) {
+                return piece; // shares the piece's text
+            }
             QString out;
             out.reserve(piece.size() + 1);
             for (const QChar c : piece) {
