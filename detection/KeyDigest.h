@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <vector>
 
+struct evp_md_ctx_st; // OpenSSL's digest context
+
 namespace velmora {
 
-// 128 bits of a strong digest of a key's sort key. Equal keys give equal digests; different keys collide with
+// 128 bits of a SHA-256 digest of a key's equality form. Equal keys give equal digests; different keys collide with
 // a probability far below that of a disk error.
 struct KeyDigest
 {
@@ -21,15 +23,16 @@ struct KeyDigest
 class KeyDigestMaker
 {
 public:
-    explicit KeyDigestMaker(const KeyCollator& collator)
-        : m_forms(collator)
-    {
-    }
+    explicit KeyDigestMaker(const KeyCollator& collator);
+    ~KeyDigestMaker();
+    KeyDigestMaker(const KeyDigestMaker&) = delete;
+    KeyDigestMaker& operator=(const KeyDigestMaker&) = delete;
 
     KeyDigest digest(const QString& key);
 
 private:
     EqualityFormBuilder m_forms;
+    ::evp_md_ctx_st* m_context;
 };
 
 } // namespace velmora

@@ -9,7 +9,7 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
     build-essential cmake ninja-build pkg-config git ca-certificates \
-    qt6-base-dev libgl-dev libgmime-3.0-dev libicu-dev libdw-dev \
+    qt6-base-dev libgl-dev libgmime-3.0-dev libicu-dev libdw-dev libssl-dev \
     googletest libgtest-dev libgmock-dev libbenchmark-dev \
     clang-format xvfb xauth xdg-utils fonts-dejavu-core adwaita-icon-theme \
     python3 >/dev/null
