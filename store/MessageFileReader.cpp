@@ -158,20 +158,22 @@ namespace {
     // Up to the header limit, so that the whole header block is always within what is read.
     constexpr qint64 kReadWholeLimit = kMaxHeaderBytes;
 
-    // The whole file in one read (it shrank meanwhile: what is there).
-    GByteArray* readWholeFile(const MessageFile& file)
+    // The whole file in one read into a buffer this thread keeps, so that reading a message allocates nothing
+    // (when the file shrank meanwhile: what is there). Valid until the thread's next read.
+    std::string_view readWholeFile(const MessageFile& file)
     {
+        thread_local std::vector<char> buffer;
         const auto size = static_cast<std::size_t>(file.size());
-        GByteArray* bytes = g_byte_array_sized_new(static_cast<guint>(size + 1));
-        g_byte_array_set_size(bytes, static_cast<guint>(size));
+        if (buffer.size() < size) {
+            buffer.resize(size);
+        }
         std::size_t done = 0;
         while (done < size) {
-            const ssize_t n = ::pread(file.fd(), bytes->data + done, size - done, static_cast<off_t>(done));
+            const ssize_t n = ::pread(file.fd(), buffer.data() + done, size - done, static_cast<off_t>(done));
             if (n < 0 && errno == EINTR) {
                 continue;
             }
             if (n < 0) {
-                g_byte_array_unref(bytes);
                 throw StoreError(std::string("Cannot read the message file: ") + std::strerror(errno));
             }
             if (n == 0) {
@@ -179,38 +181,17 @@ namespace {
             }
             done += static_cast<std::size_t>(n);
         }
-        g_byte_array_set_size(bytes, static_cast<guint>(done));
-        return bytes;
+        return { buffer.data(), done };
     }
 
-    // Owns a GByteArray until a stream takes it over.
-    class WholeFile
+    GMimeMessage* parseBytes(std::string_view bytes)
     {
-    public:
-        explicit WholeFile(const MessageFile& file)
-            : m_bytes(readWholeFile(file))
-        {
-        }
-        ~WholeFile()
-        {
-            if (m_bytes) {
-                g_byte_array_unref(m_bytes);
-            }
-        }
-        WholeFile(const WholeFile&) = delete;
-        WholeFile& operator=(const WholeFile&) = delete;
-
-        std::string_view view() const { return { reinterpret_cast<const char*>(m_bytes->data), m_bytes->len }; }
-        GMimeMessage* parse()
-        {
-            // The stream takes the array over.
-            GRef<GMimeStream> stream(g_mime_stream_mem_new_with_byte_array(std::exchange(m_bytes, nullptr)));
-            return parseMessage(stream.get());
-        }
-
-    private:
-        GByteArray* m_bytes;
-    };
+        GByteArray* array = g_byte_array_sized_new(static_cast<guint>(bytes.size() + 1));
+        g_byte_array_append(array, reinterpret_cast<const guint8*>(bytes.data()), static_cast<guint>(bytes.size()));
+        // The stream takes the array over.
+        GRef<GMimeStream> stream(g_mime_stream_mem_new_with_byte_array(array));
+        return parseMessage(stream.get());
+    }
 
     GMimeMessage* parseWholeFile(const MessageFile& file)
     {
@@ -607,7 +588,7 @@ namespace {
             return parseHeaderBlock(readHeaderBlock(file).bytes);
         }
         if (file.size() <= kReadWholeLimit) {
-            return WholeFile(file).parse();
+            return parseBytes(readWholeFile(file));
         }
         const HeaderBlock block = readHeaderBlock(file);
         if (!block.ended && !block.wholeFile) {
@@ -649,10 +630,10 @@ namespace {
         if (file.size() > kReadWholeLimit) {
             return false;
         }
-        WholeFile bytes(file);
-        const std::optional<MessageLayout> layout = locateMessageLayout(bytes.view());
+        const std::string_view bytes = readWholeFile(file);
+        const std::optional<MessageLayout> layout = locateMessageLayout(bytes);
         if (!layout) {
-            parsed = bytes.parse();
+            parsed = parseBytes(bytes);
             return false;
         }
         if (needs.headers) {
