@@ -43,6 +43,7 @@ template <typename Read> auto FileMessage::readWithRetry(Read&& read)
             throw;
         }
         m_location.path = *current;
+        m_location.directory.reset(); // the listing's directory and name no longer tell where it is
         return read(m_location.path);
     }
 }
@@ -62,7 +63,12 @@ const ParsedMessage& FileMessage::fields(bool headers, bool body, int bodyLimit,
     needs.body = needBody;
     needs.html = needHtml;
     needs.bodyLimit = std::max(bodyLimit, kDefaultBodyLimit);
-    merge(readWithRetry([&needs](const QByteArray& path) { return readMessageFile(path, needs); }));
+    merge(readWithRetry([this, &needs](const QByteArray& path) {
+        if (m_location.directory && path == m_location.path) {
+            return readMessageFileAt(m_location.directory->fd(), m_location.fileName, path, needs);
+        }
+        return readMessageFile(path, needs);
+    }));
     return m_parsed;
 }
 

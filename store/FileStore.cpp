@@ -244,6 +244,8 @@ std::vector<MessageLocation> FileStore::listMessages(OEId folderId)
         location.id = messageIdFor(folderId, record.key);
         location.folder = folderId;
         location.path = file.path;
+        location.directory = file.directory;
+        location.fileName = file.fileName;
         location.entered = file.entered;
         location.modified = file.modified;
         m_messages[location.id] = std::move(record);

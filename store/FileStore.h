@@ -16,6 +16,8 @@ struct MessageLocation
     OEId id = 0;
     OEId folder = 0;
     QByteArray path;
+    std::shared_ptr<const MessageDirectory> directory; // where fileName is, when the folder listing opened it
+    QByteArray fileName;
     QDateTime entered;
     QDateTime modified;
 };

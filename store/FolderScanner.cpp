@@ -209,6 +209,17 @@ std::vector<ScannedFolder> scanFolderTree(const QByteArray& root, const QString&
     return scanner.folders;
 }
 
+std::shared_ptr<const MessageDirectory> MessageDirectory::open(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    return fd < 0 ? nullptr : std::make_shared<const MessageDirectory>(fd);
+}
+
+MessageDirectory::~MessageDirectory()
+{
+    ::close(m_fd);
+}
+
 std::size_t countMessageFiles(const QByteArray& folderPath, FolderKind kind)
 {
     std::size_t count = 0;
@@ -260,6 +271,7 @@ std::vector<MessageFileEntry> listMessageFiles(const QByteArray& folderPath, Fol
             }
             throw StoreError("Cannot list the mail folder " + dir.toStdString() + ": " + std::strerror(errno));
         }
+        const std::shared_ptr<const MessageDirectory> directory = MessageDirectory::open(dir);
         for (const DirEntry& entry : entries) {
             if (!S_ISREG(entry.info.st_mode) || entry.name.startsWith('.') || isForeignName(entry.name)) {
                 continue;
@@ -269,6 +281,7 @@ std::vector<MessageFileEntry> listMessageFiles(const QByteArray& folderPath, Fol
             }
             MessageFileEntry message;
             message.path = dir + '/' + entry.name;
+            message.directory = directory;
             message.fileName = entry.name;
             message.uniquePart = maildir ? maildirUniquePart(entry.name) : entry.name;
             message.size = entry.info.st_size;

@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -27,9 +28,31 @@ struct ScannedFolder
     FolderKind kind = FolderKind::EmlDirectory;
 };
 
+// An open directory of message files. Messages opened relative to it cost the kernel one path component
+// instead of the whole path.
+class MessageDirectory
+{
+public:
+    // Null when `path` cannot be opened as a directory.
+    static std::shared_ptr<const MessageDirectory> open(const QByteArray& path);
+    explicit MessageDirectory(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~MessageDirectory();
+    MessageDirectory(const MessageDirectory&) = delete;
+    MessageDirectory& operator=(const MessageDirectory&) = delete;
+
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
 struct MessageFileEntry
 {
     QByteArray path;
+    std::shared_ptr<const MessageDirectory> directory; // holds the file named fileName, when it could be opened
     QByteArray fileName;
     QByteArray uniquePart; // the file name without a Maildir flag suffix
     qint64 size = 0;

@@ -54,9 +54,15 @@ namespace {
     {
     public:
         explicit MessageFile(const QByteArray& native)
+            : MessageFile(AT_FDCWD, native.constData(), native)
+        {
+        }
+
+        // `name` relative to the directory `directoryFd`; `native` is its whole path, for messages.
+        MessageFile(int directoryFd, const char* name, const QByteArray& native)
         {
             // O_NONBLOCK: opening a FIFO planted in place of a message must not wait for a writer.
-            m_fd = ::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+            m_fd = ::openat(directoryFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
             if (m_fd < 0) {
                 const int error = errno;
                 if (error == ELOOP) {
@@ -650,6 +656,36 @@ namespace {
         return true;
     }
 
+    ParsedMessage readMessageFile(const MessageFile& file, const QByteArray& path, const FieldNeeds& needs)
+    {
+        ensureGMimeInitialised();
+        ParsedMessage result;
+        result.fileSize = file.size();
+        result.modified = file.modified();
+        if (!needs.headers && !needs.body && !needs.html) {
+            return result;
+        }
+        GMimeMessage* parsed = nullptr;
+        if (readDirectly(file, needs, result, parsed)) {
+            result.readDirectly = true;
+            return result;
+        }
+        GRef<GMimeMessage> message(parsed ? parsed : parseFor(file, needs.body || needs.html));
+        if (!message) {
+            throw StoreError("Not a mail message: " + path.toStdString());
+        }
+        if (needs.headers) {
+            result.hasHeaders = true;
+            result.subject = decodedSubject(message.get());
+            result.displayTo = decodedDisplayNames(message.get(), "To", g_mime_message_get_to(message.get()));
+            result.displayFrom = decodedDisplayNames(message.get(), "From", g_mime_message_get_from(message.get()));
+        }
+        if (needs.body || needs.html) {
+            readContent(findTextParts(message.get()), needs, result);
+        }
+        return result;
+    }
+
 } // namespace
 
 ParsedMessage readMessageFile(const QString& path, const FieldNeeds& needs)
@@ -664,33 +700,16 @@ std::optional<InlinePart> readInlinePart(const QString& path, const QString& con
 
 ParsedMessage readMessageFile(const QByteArray& path, const FieldNeeds& needs)
 {
-    ensureGMimeInitialised();
-    const MessageFile file(path);
-    ParsedMessage result;
-    result.fileSize = file.size();
-    result.modified = file.modified();
-    if (!needs.headers && !needs.body && !needs.html) {
-        return result;
+    return readMessageFile(MessageFile(path), path, needs);
+}
+
+ParsedMessage readMessageFileAt(int directoryFd, const QByteArray& fileName, const QByteArray& path,
+                                const FieldNeeds& needs)
+{
+    if (fileName.isEmpty() || fileName.contains('/')) {
+        return readMessageFile(path, needs);
     }
-    GMimeMessage* parsed = nullptr;
-    if (readDirectly(file, needs, result, parsed)) {
-        result.readDirectly = true;
-        return result;
-    }
-    GRef<GMimeMessage> message(parsed ? parsed : parseFor(file, needs.body || needs.html));
-    if (!message) {
-        throw StoreError("Not a mail message: " + path.toStdString());
-    }
-    if (needs.headers) {
-        result.hasHeaders = true;
-        result.subject = decodedSubject(message.get());
-        result.displayTo = decodedDisplayNames(message.get(), "To", g_mime_message_get_to(message.get()));
-        result.displayFrom = decodedDisplayNames(message.get(), "From", g_mime_message_get_from(message.get()));
-    }
-    if (needs.body || needs.html) {
-        readContent(findTextParts(message.get()), needs, result);
-    }
-    return result;
+    return readMessageFile(MessageFile(directoryFd, fileName.constData(), path), path, needs);
 }
 
 std::optional<InlinePart> readInlinePart(const QByteArray& path, const QString& contentId)

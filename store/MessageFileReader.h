@@ -59,6 +59,9 @@ struct ParsedMessage
 ParsedMessage readMessageFile(const QString& path, const FieldNeeds& needs);
 // The same for a path in the file system's own bytes (names that are not valid UTF-8 included).
 ParsedMessage readMessageFile(const QByteArray& nativePath, const FieldNeeds& needs);
+// The same for the file `fileName` in the open directory `directoryFd`; `nativePath` names it in errors.
+ParsedMessage readMessageFileAt(int directoryFd, const QByteArray& fileName, const QByteArray& nativePath,
+                                const FieldNeeds& needs);
 
 // The decoded content of the part whose Content-ID is `contentId` (without angle brackets); nothing when there
 // is no such part or it is too large for a preview. Thread-safe like readMessageFile; throws StoreError.
