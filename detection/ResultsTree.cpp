@@ -16,6 +16,7 @@ ResultsTree::ResultsTree()
     m_model.setOnGetImageIndex([this](const TreeNode* node, int column) { return VSTGetImageIndex(node, column); });
     m_model.setOnCompareNodes(
         [this](const TreeNode* a, const TreeNode* b, int column) { return VSTCompareNodes(a, b, column); });
+    m_model.setOnSortPrefix([](const TreeNode* node, int column) { return velmora::VSTSortPrefix(node, column); });
     m_model.setOnFreeNode([this](TreeNode* node) { VSTFreeNode(node); });
     m_model.setOnInitNode([this](TreeNode* node) { ItemsVSTInitNode(node); });
     m_model.setOnFocusChanged([this](TreeNode* node) { ItemsVSTFocusChanged(node); });

@@ -12,75 +12,87 @@ int ChildList::blockOf(int pos) const
     if (m_blocks.size() == 1) {
         return 0;
     }
-    const auto it = std::upper_bound(m_starts.begin(), m_starts.end(), pos);
-    return static_cast<int>(it - m_starts.begin()) - 1;
+    const auto it = std::upper_bound(m_blocks.begin(), m_blocks.end(), pos,
+                                     [](int p, const Block& block) { return p < block.start; });
+    return static_cast<int>(it - m_blocks.begin()) - 1;
 }
 
-TreeNode* ChildList::at(int pos) const
+ChildList::Entry& ChildList::slot(int pos)
 {
     assert(pos >= 0 && pos < m_size);
-    const int block = blockOf(pos);
-    return m_blocks[static_cast<size_t>(block)][static_cast<size_t>(pos - m_starts[static_cast<size_t>(block)])];
+    Block& block = m_blocks[static_cast<size_t>(blockOf(pos))];
+    return block.items[static_cast<size_t>(pos - block.start)];
+}
+
+const ChildList::Entry& ChildList::entryAt(int pos) const
+{
+    assert(pos >= 0 && pos < m_size);
+    const Block& block = m_blocks[static_cast<size_t>(blockOf(pos))];
+    return block.items[static_cast<size_t>(pos - block.start)];
+}
+
+void ChildList::setPrefix(int pos, const SortPrefix& prefix)
+{
+    slot(pos).prefix = prefix;
 }
 
 void ChildList::shiftStarts(int fromBlock, int delta)
 {
-    for (size_t b = static_cast<size_t>(fromBlock); b < m_starts.size(); ++b) {
-        m_starts[b] += delta;
+    for (size_t b = static_cast<size_t>(fromBlock); b < m_blocks.size(); ++b) {
+        m_blocks[b].start += delta;
     }
 }
 
-void ChildList::push_back(TreeNode* node)
+void ChildList::push_back(const Entry& entry)
 {
-    if (m_blocks.empty() || static_cast<int>(m_blocks.back().size()) >= MaxBlock) {
-        m_blocks.emplace_back();
-        m_starts.push_back(m_size);
+    if (m_blocks.empty() || static_cast<int>(m_blocks.back().items.size()) >= MaxBlock) {
+        m_blocks.push_back(Block { m_size, {} });
+        // Most lists are a group's few rows: one allocation serves them.
+        m_blocks.back().items.reserve(4);
     }
-    m_blocks.back().push_back(node);
+    m_blocks.back().items.push_back(entry);
     // A new row's cached index must never claim a wrong position.
-    node->m_row = m_size;
+    entry.node->m_row = m_size;
     if (m_rowsValid == m_size) {
         ++m_rowsValid;
     }
     ++m_size;
 }
 
-void ChildList::insert(int pos, TreeNode* node)
+void ChildList::insert(int pos, const Entry& entry)
 {
     if (pos == m_size) {
-        push_back(node);
+        push_back(entry);
         return;
     }
-    const int block = blockOf(pos);
-    auto& items = m_blocks[static_cast<size_t>(block)];
-    items.insert(items.begin() + (pos - m_starts[static_cast<size_t>(block)]), node);
-    shiftStarts(block + 1, 1);
+    const int index = blockOf(pos);
+    auto& items = m_blocks[static_cast<size_t>(index)].items;
+    items.insert(items.begin() + (pos - m_blocks[static_cast<size_t>(index)].start), entry);
+    shiftStarts(index + 1, 1);
     ++m_size;
     invalidateFrom(pos);
-    node->m_row = pos;
+    entry.node->m_row = pos;
     if (static_cast<int>(items.size()) > MaxBlock) {
         // Split in halves so that later insertions near here stay cheap.
         const size_t half = items.size() / 2;
-        std::vector<TreeNode*> tail(items.begin() + static_cast<std::ptrdiff_t>(half), items.end());
+        Block tail { m_blocks[static_cast<size_t>(index)].start + static_cast<int>(half),
+                     std::vector<Entry>(items.begin() + static_cast<std::ptrdiff_t>(half), items.end()) };
         items.resize(half);
-        const int tailStart = m_starts[static_cast<size_t>(block)] + static_cast<int>(half);
-        m_blocks.insert(m_blocks.begin() + block + 1, std::move(tail));
-        m_starts.insert(m_starts.begin() + block + 1, tailStart);
+        m_blocks.insert(m_blocks.begin() + index + 1, std::move(tail));
     }
 }
 
 void ChildList::erase(int pos)
 {
     assert(pos >= 0 && pos < m_size);
-    const int block = blockOf(pos);
-    auto& items = m_blocks[static_cast<size_t>(block)];
-    items.erase(items.begin() + (pos - m_starts[static_cast<size_t>(block)]));
-    shiftStarts(block + 1, -1);
+    const int index = blockOf(pos);
+    auto& items = m_blocks[static_cast<size_t>(index)].items;
+    items.erase(items.begin() + (pos - m_blocks[static_cast<size_t>(index)].start));
+    shiftStarts(index + 1, -1);
     --m_size;
     invalidateFrom(pos);
     if (items.empty()) {
-        m_blocks.erase(m_blocks.begin() + block);
-        m_starts.erase(m_starts.begin() + block);
+        m_blocks.erase(m_blocks.begin() + index);
     }
 }
 
@@ -89,15 +101,14 @@ void ChildList::move(int from, int to)
     if (from == to) {
         return;
     }
-    TreeNode* node = at(from);
+    const Entry entry = entryAt(from);
     erase(from);
-    insert(to, node);
+    insert(to, entry);
 }
 
 void ChildList::clear()
 {
     m_blocks.clear();
-    m_starts.clear();
     m_size = 0;
     m_rowsValid = 0;
 }
@@ -110,11 +121,11 @@ int ChildList::indexOf(const TreeNode* node) const
     }
     // Renumber the rows whose cached index may be stale.
     int pos = m_rowsValid;
-    int block = m_size > 0 ? blockOf(pos) : 0;
-    for (size_t b = static_cast<size_t>(block); b < m_blocks.size(); ++b) {
-        const auto& items = m_blocks[b];
-        for (size_t i = static_cast<size_t>(pos - m_starts[b]); i < items.size(); ++i) {
-            items[i]->m_row = pos++;
+    const int first = m_size > 0 ? blockOf(pos) : 0;
+    for (size_t b = static_cast<size_t>(first); b < m_blocks.size(); ++b) {
+        const auto& items = m_blocks[b].items;
+        for (size_t i = static_cast<size_t>(pos - m_blocks[b].start); i < items.size(); ++i) {
+            items[i].node->m_row = pos++;
         }
     }
     m_rowsValid = m_size;
@@ -122,21 +133,57 @@ int ChildList::indexOf(const TreeNode* node) const
     return node->m_row;
 }
 
+void ChildList::prefetchRows(int count) const
+{
+    if (m_blocks.empty()) {
+        return;
+    }
+    const auto& items = m_blocks.front().items;
+    const size_t rows = std::min(items.size(), static_cast<size_t>(count));
+    for (size_t i = 0; i < rows; ++i) {
+        prefetch(items[i].node);
+    }
+}
+
 std::vector<TreeNode*> ChildList::toVector() const
 {
     std::vector<TreeNode*> nodes;
     nodes.reserve(static_cast<size_t>(m_size));
-    for (const auto& items : m_blocks) {
-        nodes.insert(nodes.end(), items.begin(), items.end());
+    for (const Block& block : m_blocks) {
+        for (const Entry& entry : block.items) {
+            nodes.push_back(entry.node);
+        }
     }
     return nodes;
 }
 
-void ChildList::assign(const std::vector<TreeNode*>& nodes)
+std::vector<ChildList::Entry> ChildList::entries() const
+{
+    std::vector<Entry> result;
+    result.reserve(static_cast<size_t>(m_size));
+    for (const Block& block : m_blocks) {
+        result.insert(result.end(), block.items.begin(), block.items.end());
+    }
+    return result;
+}
+
+void ChildList::assign(const std::vector<Entry>& entries)
 {
     clear();
-    for (TreeNode* node : nodes) {
-        push_back(node);
+    for (const Entry& entry : entries) {
+        push_back(entry);
+    }
+}
+
+void ChildList::setPrefixes(const std::vector<Entry>& entries)
+{
+    assert(static_cast<int>(entries.size()) == m_size);
+    auto source = entries.begin();
+    for (Block& block : m_blocks) {
+        for (Entry& entry : block.items) {
+            assert(entry.node == source->node);
+            entry.prefix = (source++)->prefix;
+        }
     }
 }
 

@@ -46,6 +46,12 @@ void TreeModel::setOnCompareNodes(CompareEvent handler)
     invalidateOrder();
 }
 
+void TreeModel::setOnSortPrefix(SortPrefixEvent handler)
+{
+    m_onSortPrefix = std::move(handler);
+    invalidateOrder();
+}
+
 void TreeModel::addObserver(TreeModelObserver* observer)
 {
     m_observers.push_back(observer);
@@ -360,11 +366,52 @@ void TreeModel::setExpanded(TreeNode* target, bool expanded)
     }
 }
 
+void TreeModel::prefetchAhead(const ChildList& list, int pos)
+{
+    // Expanding a row reads the row, its children's entries and its children. Rows of a long list lie all
+    // over memory; loading them a few rows ahead overlaps those waits instead of queueing them.
+    const int size = list.size();
+    if (size < 64) {
+        return;
+    }
+    if (pos + 4 < size) {
+        ChildList::prefetch(list.at(pos + 4));
+    }
+    if (pos + 3 < size) {
+        list.at(pos + 3)->m_children.prefetchBlocks();
+    }
+    if (pos + 2 < size) {
+        list.at(pos + 2)->m_children.prefetchEntries();
+    }
+    if (pos + 1 < size) {
+        list.at(pos + 1)->m_children.prefetchRows(8);
+    }
+}
+
 void TreeModel::expandAll()
 {
-    for (TreeNode* n = firstNode(); n; n = nextNode(n)) {
-        if (!n->m_expanded && n->childCount() > 0) {
-            setExpanded(n, true);
+    // Pre-order, walking each list by position: going through nextNode would look up every row's position
+    // again. Expanding a row reorders only its own children, never the list being walked.
+    struct Frame
+    {
+        TreeNode* parent;
+        int next;
+    };
+    std::vector<Frame> stack { { &m_root, 0 } };
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next >= top.parent->childCount()) {
+            stack.pop_back();
+            continue;
+        }
+        const ChildList& siblings = top.parent->m_children;
+        prefetchAhead(siblings, top.next);
+        TreeNode* n = siblings.at(top.next++);
+        if (n->childCount() > 0) {
+            if (!n->m_expanded) {
+                setExpanded(n, true);
+            }
+            stack.push_back({ n, 0 });
         }
     }
 }
@@ -490,7 +537,6 @@ void TreeModel::sortChildrenAutomatically(TreeNode* parent)
 {
     const int column = m_sortColumn;
     const SortDirection direction = m_sortDirection;
-    auto less = [&](const TreeNode* a, const TreeNode* b) { return lessInOrder(a, b, column, direction); };
     ChildList& children = parent->m_children;
     const int size = children.size();
     if (parent->m_sortedGeneration != m_generation) {
@@ -499,7 +545,10 @@ void TreeModel::sortChildrenAutomatically(TreeNode* parent)
         // Each new row goes after every row that compares equal to it, which is what a stable sort of the
         // whole list would give.
         for (int from = parent->m_sortedCount; from < size; ++from) {
-            const int to = children.upperBound(from, children.at(from), less);
+            const ChildList::Entry placed { children.at(from), sortPrefix(children.at(from), column) };
+            children.setPrefix(from, placed.prefix);
+            const int to = children.upperBound(
+                from, [&](const ChildList::Entry& e) { return lessInOrder(placed, e, column, direction); });
             if (to == from) {
                 continue;
             }
@@ -508,16 +557,19 @@ void TreeModel::sortChildrenAutomatically(TreeNode* parent)
             notify([](TreeModelObserver& o) { o.endMoveRow(); });
         }
     } else {
-        std::vector<TreeNode*> nodes = children.toVector();
-        const std::vector<TreeNode*> before = nodes;
-        const auto middle = nodes.begin() + parent->m_sortedCount;
-        std::stable_sort(middle, nodes.end(), less);
-        std::inplace_merge(nodes.begin(), middle, nodes.end(), less);
-        if (nodes != before) {
-            notify([](TreeModelObserver& o) { o.layoutAboutToBeChanged(); });
-            children.assign(nodes);
-            notify([](TreeModelObserver& o) { o.layoutChanged(); });
+        std::vector<ChildList::Entry> entries = children.entries();
+        for (auto it = entries.begin() + parent->m_sortedCount; it != entries.end(); ++it) {
+            it->prefix = sortPrefix(it->node, column);
         }
+        const auto middle = entries.begin() + parent->m_sortedCount;
+        auto less = [&](const ChildList::Entry& a, const ChildList::Entry& b) {
+            return lessInOrder(a, b, column, direction);
+        };
+        if (!std::is_sorted(middle, entries.end(), less)) {
+            std::stable_sort(middle, entries.end(), less);
+        }
+        std::inplace_merge(entries.begin(), middle, entries.end(), less);
+        assignSorted(parent, entries);
     }
     parent->m_sortedGeneration = m_generation;
     parent->m_sortedCount = size;
@@ -525,15 +577,34 @@ void TreeModel::sortChildrenAutomatically(TreeNode* parent)
 
 void TreeModel::sortChildrenFully(TreeNode* parent, int column, SortDirection direction)
 {
-    std::vector<TreeNode*> nodes = parent->m_children.toVector();
-    const std::vector<TreeNode*> before = nodes;
-    std::stable_sort(nodes.begin(), nodes.end(),
-                     [&](const TreeNode* a, const TreeNode* b) { return lessInOrder(a, b, column, direction); });
-    if (nodes != before) {
-        notify([](TreeModelObserver& o) { o.layoutAboutToBeChanged(); });
-        parent->m_children.assign(nodes);
-        notify([](TreeModelObserver& o) { o.layoutChanged(); });
+    std::vector<ChildList::Entry> entries = parent->m_children.entries();
+    for (ChildList::Entry& entry : entries) {
+        entry.prefix = sortPrefix(entry.node, column);
     }
+    auto less
+        = [&](const ChildList::Entry& a, const ChildList::Entry& b) { return lessInOrder(a, b, column, direction); };
+    // Most lists are in order already (a group's rows in the order they were found): no buffer, no moves.
+    if (!std::is_sorted(entries.begin(), entries.end(), less)) {
+        std::stable_sort(entries.begin(), entries.end(), less);
+    }
+    assignSorted(parent, entries);
+}
+
+void TreeModel::assignSorted(TreeNode* parent, const std::vector<ChildList::Entry>& sorted)
+{
+    ChildList& children = parent->m_children;
+    bool moved = false;
+    for (int pos = 0; pos < children.size() && !moved; ++pos) {
+        moved = children.at(pos) != sorted[static_cast<size_t>(pos)].node;
+    }
+    if (!moved) {
+        // The rows keep their places and take their new prefixes.
+        children.setPrefixes(sorted);
+        return;
+    }
+    notify([](TreeModelObserver& o) { o.layoutAboutToBeChanged(); });
+    children.assign(sorted);
+    notify([](TreeModelObserver& o) { o.layoutChanged(); });
 }
 
 void TreeModel::sortTree(int column, SortDirection direction)

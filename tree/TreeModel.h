@@ -68,17 +68,21 @@ private:
     friend class ChildList;
     TreeNode() = default;
 
-    TTreeData m_data;
+    // The fields that walks and sorts read come first, ending next to the record's subject, so that a row
+    // costs them as few cache lines as possible.
     TreeNode* m_parent = nullptr; // the invisible root for top-level rows
     ChildList m_children;
     mutable int m_row = 0; // cached index(), checked against the parent's list
-    int m_sortedCount = 0; // leading children known to be in the automatic order of m_sortedGeneration
+    // Leading children known to be in the automatic order of m_sortedGeneration; while that generation is
+    // current they carry their sort prefixes in the sort column.
+    int m_sortedCount = 0;
     quint64 m_sortedGeneration = 0;
     CheckType m_checkType = CheckType::None;
     CheckState m_checkState = CheckState::Unchecked;
     bool m_expanded = false;
     bool m_initialized = false;
     bool m_pendingSort = false; // listed in TreeModel::m_pendingSort
+    TTreeData m_data;
 };
 
 // Learns about every change of a TreeModel's rows, one by one, in the order of QAbstractItemModel's
@@ -117,6 +121,9 @@ public:
     using FreeEvent = std::function<void(TreeNode* node)>;
     // Negative, zero or positive for a before, equal to or after b in `column`.
     using CompareEvent = std::function<int(const TreeNode* a, const TreeNode* b, int column)>;
+    // Where two rows' prefixes in `column` differ, their order (as unsigned 128-bit integers) must be the
+    // order the compare event gives them; equal prefixes leave the decision to the compare event.
+    using SortPrefixEvent = std::function<SortPrefix(const TreeNode* node, int column)>;
     using TextEvent = std::function<QString(const TreeNode* node, int column)>;
     using ImageEvent = std::function<int(const TreeNode* node, int column)>;
     using CheckedEvent = std::function<void(TreeNode* node)>;
@@ -133,6 +140,9 @@ public:
     void setOnInitNode(InitEvent handler) { m_onInit = std::move(handler); }
     void setOnFreeNode(FreeEvent handler) { m_onFree = std::move(handler); }
     void setOnCompareNodes(CompareEvent handler);
+    // Optional: sorting then compares rows by their prefixes first, which spares reading the rows themselves
+    // in a long list, and calls the compare event only where prefixes tie.
+    void setOnSortPrefix(SortPrefixEvent handler);
     void setOnGetText(TextEvent handler) { m_onText = std::move(handler); }
     void setOnGetImageIndex(ImageEvent handler) { m_onImage = std::move(handler); }
     void setOnChecked(CheckedEvent handler) { m_onChecked = std::move(handler); }
@@ -220,12 +230,24 @@ private:
     TreeNode* node(const TreeNode* parent) const { return parent ? const_cast<TreeNode*>(parent) : &m_root; }
     TreeNode* observerParent(TreeNode* node) const { return node == &m_root ? nullptr : node; }
     bool lessInOrder(const TreeNode* a, const TreeNode* b, int column, SortDirection direction) const;
+    bool lessInOrder(const ChildList::Entry& a, const ChildList::Entry& b, int column, SortDirection direction) const
+    {
+        if (a.prefix != b.prefix) {
+            return direction == SortDirection::Ascending ? a.prefix < b.prefix : b.prefix < a.prefix;
+        }
+        return lessInOrder(a.node, b.node, column, direction);
+    }
+    SortPrefix sortPrefix(const TreeNode* node, int column) const
+    {
+        return m_onSortPrefix ? m_onSortPrefix(node, column) : SortPrefix {};
+    }
     bool isReachable(const TreeNode* node) const;
     bool needsSort(const TreeNode* node) const;
     void markPending(TreeNode* node);
     void applyAutomaticOrder();
     void sortChildrenAutomatically(TreeNode* parent);
     void sortChildrenFully(TreeNode* parent, int column, SortDirection direction);
+    void assignSorted(TreeNode* parent, const std::vector<ChildList::Entry>& sorted);
     void invalidateOrder();
     void freeSubtree(TreeNode* node);
     void forgetSubtree(TreeNode* node);
@@ -233,6 +255,7 @@ private:
     void propagateDown(TreeNode* node, CheckState state);
     void propagateUp(TreeNode* node);
     TreeNode* nextInPreOrder(const TreeNode* node, bool descend) const;
+    static void prefetchAhead(const ChildList& list, int pos);
 
     template <typename F> void notify(F&& f)
     {
@@ -248,6 +271,7 @@ private:
     InitEvent m_onInit;
     FreeEvent m_onFree;
     CompareEvent m_onCompare;
+    SortPrefixEvent m_onSortPrefix;
     TextEvent m_onText;
     ImageEvent m_onImage;
     CheckedEvent m_onChecked;

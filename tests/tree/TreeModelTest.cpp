@@ -1,4 +1,5 @@
 #include "tree/TreeModel.h"
+#include "tree/VSTHandlers.h"
 
 #include <gtest/gtest.h>
 
@@ -321,6 +322,122 @@ TEST(TreeModelTest, IncrementalPlacementEqualsStableFullSort)
             for (int i = 0; i < static_cast<int>(actual.size()); ++i) {
                 ASSERT_EQ(actual[static_cast<size_t>(i)]->index(), i);
             }
+        }
+        model.removeObserver(&mirror);
+    }
+}
+
+// The same through sort prefixes: rows whose texts share long beginnings, are equal in their first 18 units,
+// mix cases, hold units the prefix cannot keep, or are empty, in both directions, with header clicks on other
+// columns and rows changed between fills. The expected order comes from the comparison alone.
+TEST(TreeModelTest, PrefixPlacementEqualsStableFullSortByComparison)
+{
+    const QStringList stems = { QString(),
+                                QStringLiteral("Re: message "),
+                                QStringLiteral("RE: MESSAGE "),
+                                QStringLiteral("Re: weekly report"),
+                                QStringLiteral("Re: weekly report for "),
+                                QStringLiteral("\u00C4rger ") };
+    const std::vector<char16_t> alphabet = { 0, u'1', u'2', u'a', u'A', u'z', u'[', u'_', 0x7E, 0x7F, 0xE4, 0xFFFF };
+    const std::vector<int> columns = { -1, 0, 1, 2, 4 };
+    std::mt19937 random(77);
+    auto pick = [&](const auto& list) { return list[random() % list.size()]; };
+    auto randomRow = [&](int counter) {
+        TTreeData data;
+        data.Subject = pick(stems);
+        for (int i = static_cast<int>(random() % 4); i > 0; --i) {
+            data.Subject.append(QChar(pick(alphabet)));
+        }
+        data.Folder = random() % 2 ? QStringLiteral("Inbox") : QStringLiteral("inbox/") + QChar(pick(alphabet));
+        data.Size = static_cast<qint32>(random() % 5) - 2;
+        if (random() % 3) {
+            data.CreationTime = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(random() % 4) - 2, Qt::UTC);
+        }
+        data.EntryID = QString::number(counter);
+        return data;
+    };
+    for (int round = 0; round < 12; ++round) {
+        TreeModel model;
+        model.setOnCompareNodes(VSTCompareNodes);
+        model.setOnSortPrefix(VSTSortPrefix);
+        model.setSortColumn(pick(columns));
+        model.setSortDirection(round % 2 ? SortDirection::Descending : SortDirection::Ascending);
+        MirrorObserver mirror(model);
+        model.addObserver(&mirror);
+        std::map<const TreeNode*, std::vector<TreeNode*>> expected;
+        auto stableSort = [&](const TreeNode* parent, int column, SortDirection direction) {
+            auto& list = expected[parent];
+            std::stable_sort(list.begin(), list.end(), [&](const TreeNode* a, const TreeNode* b) {
+                const int result = VSTCompareNodes(a, b, column);
+                return direction == SortDirection::Ascending ? result < 0 : result > 0;
+            });
+        };
+        auto sortReachable = [&](const std::vector<TreeNode*>& groups, int column, SortDirection direction) {
+            stableSort(nullptr, column, direction);
+            for (TreeNode* g : groups) {
+                if (g->isExpanded()) {
+                    stableSort(g, column, direction);
+                }
+            }
+        };
+        std::vector<TreeNode*> groups;
+        int counter = 0;
+        for (int step = 0; step < 400; ++step) {
+            model.beginUpdate();
+            const int additions = std::uniform_int_distribution<int>(1, step % 10 == 0 ? 30 : 3)(random);
+            for (int i = 0; i < additions; ++i) {
+                TreeNode* parent = !groups.empty() && random() % 2 ? pick(groups) : nullptr;
+                TreeNode* added = model.appendChild(parent, randomRow(counter++));
+                expected[parent].push_back(added);
+                if (!parent) {
+                    groups.push_back(added);
+                }
+            }
+            if (random() % 6 == 0) {
+                // A changed row may now be out of place.
+                TreeNode* changed = pick(groups);
+                changed->data().Subject = randomRow(counter).Subject;
+                model.notifyDataChanged(changed);
+            }
+            model.endUpdate();
+            sortReachable(groups, model.sortColumn(), model.sortDirection());
+            if (random() % 4 == 0) {
+                TreeNode* g = pick(groups);
+                if (!g->isExpanded()) {
+                    model.setExpanded(g, true);
+                    stableSort(g, model.sortColumn(), model.sortDirection());
+                }
+            }
+            if (random() % 15 == 0) {
+                // A header click sorts by its column at once; then the automatic order may change as well.
+                const int column = pick(columns);
+                const SortDirection direction = random() % 2 ? SortDirection::Descending : SortDirection::Ascending;
+                model.sortTree(column, direction);
+                sortReachable(groups, column, direction);
+                if (random() % 2) {
+                    model.setSortColumn(pick(columns));
+                }
+                if (random() % 2) {
+                    model.setSortDirection(direction);
+                }
+            }
+            if (random() % 9 == 0) {
+                TreeNode* g = pick(groups);
+                if (g->childCount() > 0) {
+                    TreeNode* gone = g->child(static_cast<int>(random() % static_cast<unsigned>(g->childCount())));
+                    auto& list = expected[g];
+                    list.erase(std::find(list.begin(), list.end(), gone));
+                    model.deleteNode(gone);
+                }
+            }
+        }
+        for (const auto& [parent, list] : expected) {
+            std::vector<TreeNode*> actual;
+            for (int i = 0; i < model.childCount(parent); ++i) {
+                actual.push_back(model.child(parent, i));
+            }
+            ASSERT_EQ(actual, list) << "round " << round;
+            ASSERT_EQ(mirror.lists[parent], list) << "round " << round;
         }
         model.removeObserver(&mirror);
     }
