@@ -1,6 +1,7 @@
 #include "FileMessage.h"
 
 #include <limits>
+#include <sys/stat.h>
 
 namespace velmora {
 
@@ -46,6 +47,21 @@ template <typename Read> auto FileMessage::readWithRetry(Read&& read)
         m_location.directory.reset(); // the listing's directory and name no longer tell where it is
         return read(m_location.path);
     }
+}
+
+QDateTime FileMessage::GetLastModificationTime()
+{
+    // The folder listing leaves it unknown when the file's name told all it needed.
+    if (!m_location.modified.isValid()) {
+        struct stat info = {};
+        if (m_parsed.modified.isValid()) {
+            m_location.modified = m_parsed.modified;
+        } else if (::lstat(m_location.path.constData(), &info) == 0) {
+            m_location.modified = QDateTime::fromMSecsSinceEpoch(
+                qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000, Qt::UTC);
+        }
+    }
+    return m_location.modified;
 }
 
 const ParsedMessage& FileMessage::fields(bool headers, bool body, int bodyLimit, bool html)

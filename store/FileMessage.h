@@ -31,7 +31,7 @@ public:
     QString GetBody(int limit) override;
     void Delete(int flag) override;
     QDateTime GetCreationTime() override { return m_location.entered; }
-    QDateTime GetLastModificationTime() override { return m_location.modified; }
+    QDateTime GetLastModificationTime() override;
     std::optional<InlinePart> GetInlinePart(const QString& contentId) override;
     void PrepareFields(bool headers, bool body, int bodyLimit) override;
     std::shared_ptr<const ReadAheadResult> GetReadAhead() override { return m_readAhead; }

@@ -264,33 +264,53 @@ std::vector<MessageFileEntry> listMessageFiles(const QByteArray& folderPath, Fol
 {
     std::vector<MessageFileEntry> messages;
     auto collect = [&messages](const QByteArray& dir, bool maildir) {
-        std::vector<DirEntry> entries;
-        if (!readDirectory(dir, entries)) {
+        const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
             if (maildir && errno == ENOENT) {
                 return; // a Maildir may lack new/ or cur/
             }
             throw StoreError("Cannot list the mail folder " + dir.toStdString() + ": " + std::strerror(errno));
         }
+        DIR* handle = ::fdopendir(fd);
+        if (!handle) {
+            const int error = errno;
+            ::close(fd);
+            throw StoreError("Cannot list the mail folder " + dir.toStdString() + ": " + std::strerror(error));
+        }
         const std::shared_ptr<const MessageDirectory> directory = MessageDirectory::open(dir);
-        for (const DirEntry& entry : entries) {
-            if (!S_ISREG(entry.info.st_mode) || entry.name.startsWith('.') || isForeignName(entry.name)) {
+        while (const dirent* entry = ::readdir(handle)) {
+            const QByteArray name(entry->d_name);
+            if (name.startsWith('.') || isForeignName(name) || (!maildir && !endsWithEml(name))) {
                 continue;
             }
-            if (!maildir && !endsWithEml(entry.name)) {
-                continue;
+            if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN) {
+                continue; // symbolic links, directories, devices
             }
             MessageFileEntry message;
-            message.path = dir + '/' + entry.name;
+            message.path = dir + '/' + name;
             message.directory = directory;
-            message.fileName = entry.name;
-            message.uniquePart = maildir ? maildirUniquePart(entry.name) : entry.name;
-            message.size = entry.info.st_size;
-            message.modified = fromTimespec(entry.info.st_mtim);
-            // An .eml file carries no delivery time of its own; its modification time is when it was stored.
-            // The Date header is not used: it is the sender's claim and copies of one message share it.
-            message.entered = (maildir ? maildirDeliveryTime(entry.name) : std::nullopt).value_or(message.modified);
+            message.fileName = name;
+            message.uniquePart = maildir ? maildirUniquePart(name) : name;
+            // A Maildir name tells when the message was delivered; the file itself is looked at only when its name
+            // does not, or the directory does not tell what it is. Its modification time is then read when asked.
+            const std::optional<QDateTime> delivered = maildir ? maildirDeliveryTime(name) : std::nullopt;
+            if (entry->d_type == DT_REG && delivered) {
+                message.entered = *delivered;
+            } else {
+                struct stat info = {};
+                if (::fstatat(::dirfd(handle), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0
+                    || !S_ISREG(info.st_mode)) {
+                    continue;
+                }
+                message.size = info.st_size;
+                message.modified = fromTimespec(info.st_mtim);
+                // An .eml file carries no delivery time of its own; its modification time is when it was stored.
+                // The Date header is not used: it is the sender's claim and copies of one message share it.
+                message.entered = delivered.value_or(message.modified);
+            }
             messages.push_back(std::move(message));
         }
+        ::closedir(handle);
     };
     if (!isSubdirectory(folderPath)) {
         throw StoreError("The mail folder " + folderPath.toStdString() + " no longer exists");

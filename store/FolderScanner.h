@@ -55,7 +55,7 @@ struct MessageFileEntry
     std::shared_ptr<const MessageDirectory> directory; // holds the file named fileName, when it could be opened
     QByteArray fileName;
     QByteArray uniquePart; // the file name without a Maildir flag suffix
-    qint64 size = 0;
+    qint64 size = 0; // 0 and modified invalid when the listing did not look at the file
     QDateTime modified;
     QDateTime entered; // Maildir delivery time from the name, else the modification time
 };

@@ -114,7 +114,7 @@ TEST(FileStore, MessagesComeOldestFirstByDeliveryTimeThenName)
     const QString root = dir.path();
     // Names sort differently from delivery times; the .eml folder orders by modification time.
     writeFile(root, QStringLiteral("cur/1700000300.z.host:2,S"), simpleMessage("third"));
-    writeFile(root, QStringLiteral("new/1700000100.y.host"), simpleMessage("first"));
+    writeFile(root, QStringLiteral("new/1700000100.y.host"), simpleMessage("first"), 1650000000);
     writeFile(root, QStringLiteral("cur/1700000200.b.host:2,"), simpleMessage("second b"));
     writeFile(root, QStringLiteral("cur/1700000200.a.host:2,"), simpleMessage("second a"));
     writeFile(root, QStringLiteral("cur/no-time-in-name:2,S"), simpleMessage("by mtime"), 1600000000);
@@ -132,6 +132,9 @@ TEST(FileStore, MessagesComeOldestFirstByDeliveryTimeThenName)
     EXPECT_EQ(first->GetCreationTime(), QDateTime::fromSecsSinceEpoch(1600000000, Qt::UTC));
     EXPECT_EQ(second->GetCreationTime(), QDateTime::fromSecsSinceEpoch(1700000100, Qt::UTC));
     EXPECT_EQ(first->GetLastModificationTime(), QDateTime::fromSecsSinceEpoch(1600000000, Qt::UTC));
+    // The listing takes the delivery time from the name without looking at the file; the modification time is
+    // still the file's.
+    EXPECT_EQ(second->GetLastModificationTime(), QDateTime::fromSecsSinceEpoch(1650000000, Qt::UTC));
 }
 
 TEST(FileStore, IdentifiersAreStableAndFindTheirObjects)
