@@ -60,15 +60,21 @@ OEMessagePtr FileFolder::nextMessage()
         if (m_store->hasMessage(location.id)) {
             auto message = std::make_shared<FileMessage>(m_store, location, std::move(item.parsed));
             message->setReadAhead(std::move(item.result));
+            m_current = message;
             return message;
         }
     }
     m_readAhead.reset();
+    m_current.reset();
     return nullptr;
 }
 
 OEMessagePtr FileFolder::GetMessage(OEId messageId)
 {
+    // The search asks for the message it has just been given, to list it: that one was read already.
+    if (m_current && m_current->GetID() == messageId && m_store->hasMessage(messageId)) {
+        return m_current;
+    }
     return m_store->findMessage(m_id, messageId);
 }
 

@@ -6,6 +6,8 @@
 
 namespace velmora {
 
+class FileMessage;
+
 // A folder of a FileStore. The walks run over what the folder held when they began.
 class FileFolder : public IOEFolder
 {
@@ -31,6 +33,7 @@ private:
     std::size_t m_childCursor = 0;
     std::shared_ptr<const std::vector<MessageLocation>> m_messages;
     std::size_t m_messageCursor = 0;
+    std::shared_ptr<FileMessage> m_current; // the walk's latest message, handed out again by GetMessage
     ReadAheadWork m_readAheadWork;
     ReadAheadWait m_readAheadWait;
     std::unique_ptr<ReadAheadPool> m_readAhead; // declared last: its workers stop before the rest goes
