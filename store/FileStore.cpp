@@ -6,13 +6,13 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <QSet>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
-#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -228,12 +228,16 @@ std::vector<MessageLocation> FileStore::listMessages(OEId folderId)
     const std::vector<MessageFileEntry> files = listMessageFiles(folder.path, folder.kind);
     std::vector<MessageLocation> locations;
     locations.reserve(files.size());
-    std::set<QByteArray> seen;
+    m_messages.reserve(m_messages.size() + files.size());
+    m_messageIds.reserve(m_messageIds.size() + files.size());
+    QSet<QByteArray> seen;
+    seen.reserve(static_cast<qsizetype>(files.size()));
     for (const MessageFileEntry& file : files) {
         MessageRecord record;
         record.folder = folderId;
         record.path = file.path;
-        if (seen.insert(file.uniquePart).second) {
+        if (!seen.contains(file.uniquePart)) {
+            seen.insert(file.uniquePart);
             record.key = file.uniquePart;
             record.uniquePart = file.uniquePart;
         } else {

@@ -4,8 +4,11 @@
 #include "FolderScanner.h"
 #include "MailStore.h"
 
+#include <QHash>
+
 #include <map>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace velmora {
@@ -84,8 +87,16 @@ private:
     FolderIds m_folderIds;
     OEId m_rootId = 0;
     std::map<OEId, FolderNode> m_folders;
-    std::map<std::pair<OEId, QByteArray>, OEId> m_messageIds;
-    std::map<OEId, MessageRecord> m_messages;
+    struct MessageKeyHash
+    {
+        std::size_t operator()(const std::pair<OEId, QByteArray>& key) const
+        {
+            return qHash(key.second, static_cast<std::size_t>(key.first));
+        }
+    };
+    // Looked up once per listed message: hashed, since a folder lists tens of thousands.
+    std::unordered_map<std::pair<OEId, QByteArray>, OEId, MessageKeyHash> m_messageIds;
+    std::unordered_map<OEId, MessageRecord> m_messages;
     OEId m_lastMessageId = 0;
 };
 

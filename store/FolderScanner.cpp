@@ -172,9 +172,12 @@ bool isMaildirDirectory(const QByteArray& path)
 
 bool isForeignName(const QByteArray& name)
 {
-    const QByteArray lower = name.toLower();
-    return lower.startsWith("dovecot") || lower.startsWith("courierimap") || lower == "maildirfolder"
-        || lower.startsWith("subscriptions") || lower.startsWith("xapian");
+    // Asked of every listed file: compared in place, without a lower-case copy.
+    const auto startsWith = [&name](QByteArrayView prefix) {
+        return name.size() >= prefix.size() && qstrnicmp(name.constData(), prefix.data(), prefix.size()) == 0;
+    };
+    return startsWith("dovecot") || startsWith("courierimap") || (name.size() == 13 && startsWith("maildirfolder"))
+        || startsWith("subscriptions") || startsWith("xapian");
 }
 
 QByteArray maildirUniquePart(const QByteArray& fileName)
@@ -308,6 +311,7 @@ std::vector<MessageFileEntry> listMessageFiles(const QByteArray& folderPath, Fol
                 // The Date header is not used: it is the sender's claim and copies of one message share it.
                 message.entered = delivered.value_or(message.modified);
             }
+            message.enteredMs = message.entered.toMSecsSinceEpoch();
             messages.push_back(std::move(message));
         }
         ::closedir(handle);
@@ -322,8 +326,8 @@ std::vector<MessageFileEntry> listMessageFiles(const QByteArray& folderPath, Fol
         collect(folderPath, false);
     }
     std::stable_sort(messages.begin(), messages.end(), [](const MessageFileEntry& a, const MessageFileEntry& b) {
-        if (a.entered != b.entered) {
-            return a.entered < b.entered;
+        if (a.enteredMs != b.enteredMs) {
+            return a.enteredMs < b.enteredMs;
         }
         return a.fileName < b.fileName;
     });

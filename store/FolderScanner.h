@@ -58,6 +58,7 @@ struct MessageFileEntry
     qint64 size = 0; // 0 and modified invalid when the listing did not look at the file
     QDateTime modified;
     QDateTime entered; // Maildir delivery time from the name, else the modification time
+    qint64 enteredMs = 0; // the same in milliseconds, for sorting
 };
 
 // The folder tree below `root` (the root first). Symbolic links are never followed, so nothing outside the root
