@@ -34,10 +34,20 @@ void FileFolder::SetReadAhead(ReadAheadWork work, ReadAheadWait wait)
 OEMessagePtr FileFolder::GetFirstMessage()
 {
     m_readAhead.reset();
-    m_messages = std::make_shared<const std::vector<MessageLocation>>(m_store->listMessages(m_id));
+    m_messages.reset();
     m_messageCursor = 0;
-    if (m_readAheadWork && !m_messages->empty()) {
-        m_readAhead = std::make_unique<ReadAheadPool>(m_messages, m_readAheadWork, ReadAheadPool::defaultThreads(), 64);
+    std::vector<MessageLocation> located = m_store->locateMessages(m_id);
+    // The workers start on the files while the identifiers are given out: they read files, never identifiers.
+    if (m_readAheadWork && !located.empty()) {
+        m_readAhead = std::make_unique<ReadAheadPool>(std::make_shared<const std::vector<MessageLocation>>(located),
+                                                      m_readAheadWork, ReadAheadPool::defaultThreads(), 64);
+    }
+    try {
+        m_messages
+            = std::make_shared<const std::vector<MessageLocation>>(m_store->registerMessages(m_id, std::move(located)));
+    } catch (...) {
+        m_readAhead.reset();
+        throw;
     }
     return nextMessage();
 }

@@ -224,36 +224,49 @@ OEId FileStore::messageIdFor(OEId folderId, const QByteArray& key)
 
 std::vector<MessageLocation> FileStore::listMessages(OEId folderId)
 {
+    return registerMessages(folderId, locateMessages(folderId));
+}
+
+std::vector<MessageLocation> FileStore::locateMessages(OEId folderId) const
+{
     const FolderNode& folder = node(folderId);
     const std::vector<MessageFileEntry> files = listMessageFiles(folder.path, folder.kind);
     std::vector<MessageLocation> locations;
     locations.reserve(files.size());
-    m_messages.reserve(m_messages.size() + files.size());
-    m_messageIds.reserve(m_messageIds.size() + files.size());
-    QSet<QByteArray> seen;
-    seen.reserve(static_cast<qsizetype>(files.size()));
     for (const MessageFileEntry& file : files) {
-        MessageRecord record;
-        record.folder = folderId;
-        record.path = file.path;
-        if (!seen.contains(file.uniquePart)) {
-            seen.insert(file.uniquePart);
-            record.key = file.uniquePart;
-            record.uniquePart = file.uniquePart;
-        } else {
-            // Two files with one unique name (in cur/ and new/): only the exact path tells them apart.
-            record.key = file.uniquePart + '\0' + file.path;
-        }
         MessageLocation location;
-        location.id = messageIdFor(folderId, record.key);
         location.folder = folderId;
         location.path = file.path;
         location.directory = file.directory;
         location.fileName = file.fileName;
+        location.uniquePart = file.uniquePart;
         location.entered = file.entered;
         location.modified = file.modified;
-        m_messages[location.id] = std::move(record);
         locations.push_back(std::move(location));
+    }
+    return locations;
+}
+
+std::vector<MessageLocation> FileStore::registerMessages(OEId folderId, std::vector<MessageLocation> locations)
+{
+    m_messages.reserve(m_messages.size() + locations.size());
+    m_messageIds.reserve(m_messageIds.size() + locations.size());
+    QSet<QByteArray> seen;
+    seen.reserve(static_cast<qsizetype>(locations.size()));
+    for (MessageLocation& location : locations) {
+        MessageRecord record;
+        record.folder = folderId;
+        record.path = location.path;
+        if (!seen.contains(location.uniquePart)) {
+            seen.insert(location.uniquePart);
+            record.key = location.uniquePart;
+            record.uniquePart = location.uniquePart;
+        } else {
+            // Two files with one unique name (in cur/ and new/): only the exact path tells them apart.
+            record.key = location.uniquePart + '\0' + location.path;
+        }
+        location.id = messageIdFor(folderId, record.key);
+        m_messages[location.id] = std::move(record);
     }
     return locations;
 }

@@ -21,6 +21,7 @@ struct MessageLocation
     QByteArray path;
     std::shared_ptr<const MessageDirectory> directory; // where fileName is, when the folder listing opened it
     QByteArray fileName;
+    QByteArray uniquePart; // the file name without a Maildir flag suffix
     QDateTime entered;
     QDateTime modified;
 };
@@ -46,6 +47,10 @@ public:
     QString folderName(OEId folderId) const;
     std::vector<OEId> childIds(OEId folderId) const;
     std::vector<MessageLocation> listMessages(OEId folderId);
+    // listMessages in two steps: the folder's files in walk order, still without identifiers, and then their
+    // identifiers, so that reading can start while the identifiers are given out.
+    std::vector<MessageLocation> locateMessages(OEId folderId) const;
+    std::vector<MessageLocation> registerMessages(OEId folderId, std::vector<MessageLocation> locations);
     int countMessages(OEId folderId) const;
     bool hasMessage(OEId messageId) const { return m_messages.count(messageId) != 0; }
     OEMessagePtr findMessage(OEId folderId, OEId messageId);
