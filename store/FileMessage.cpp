@@ -79,6 +79,7 @@ const ParsedMessage& FileMessage::fields(bool headers, bool body, int bodyLimit,
     needs.body = needBody;
     needs.html = needHtml;
     needs.bodyLimit = std::max(bodyLimit, kDefaultBodyLimit);
+    needs.deferNames = true;
     merge(readWithRetry([this, &needs](const QByteArray& path) {
         if (m_location.directory && path == m_location.path) {
             return readMessageFileAt(m_location.directory->fd(), m_location.fileName, path, needs);
@@ -95,6 +96,9 @@ void FileMessage::merge(ParsedMessage read)
         m_parsed.subject = std::move(read.subject);
         m_parsed.displayTo = std::move(read.displayTo);
         m_parsed.displayFrom = std::move(read.displayFrom);
+        m_parsed.namesPending = read.namesPending;
+        m_parsed.pendingTo = std::move(read.pendingTo);
+        m_parsed.pendingFrom = std::move(read.pendingFrom);
     }
     if (read.hasBody) {
         m_parsed.hasBody = true;
@@ -123,12 +127,16 @@ QString FileMessage::GetSubject()
 
 QString FileMessage::GetDisplayTo()
 {
-    return fields(true, false, 0, false).displayTo;
+    fields(true, false, 0, false);
+    resolveDisplayNames(m_parsed);
+    return m_parsed.displayTo;
 }
 
 QString FileMessage::GetDisplayFrom()
 {
-    return fields(true, false, 0, false).displayFrom;
+    fields(true, false, 0, false);
+    resolveDisplayNames(m_parsed);
+    return m_parsed.displayFrom;
 }
 
 QString FileMessage::GetHTMLBody()

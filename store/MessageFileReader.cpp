@@ -345,10 +345,28 @@ namespace {
         return names;
     }
 
-    void readHeaderFields(const TopHeaderFields& fields, ParsedMessage& result)
+    std::optional<QByteArray> rawCopy(const std::optional<std::string_view>& raw)
+    {
+        return raw ? std::optional<QByteArray>(bytesOf(*raw)) : std::nullopt;
+    }
+
+    std::optional<std::string_view> viewOf(const std::optional<QByteArray>& raw)
+    {
+        return raw ? std::optional<std::string_view>(std::string_view(raw->constData(), raw->size())) : std::nullopt;
+    }
+
+    void readHeaderFields(const TopHeaderFields& fields, bool deferNames, ParsedMessage& result)
     {
         result.hasHeaders = true;
         result.subject = subjectFromRaw(fields.subject);
+        if (deferNames) {
+            // Address lists are the dearest part of a header block to parse (GMime builds an object per
+            // address), and only the To and From fields need them.
+            result.namesPending = true;
+            result.pendingTo = rawCopy(fields.to);
+            result.pendingFrom = rawCopy(fields.from);
+            return;
+        }
         result.displayTo = displayNamesFromRaw(fields.to);
         result.displayFrom = displayNamesFromRaw(fields.from);
     }
@@ -630,7 +648,7 @@ namespace {
                 parsed = parseHeaderBlock(block.bytes);
                 return false;
             }
-            readHeaderFields(*fields, result);
+            readHeaderFields(*fields, needs.deferNames, result);
             return true;
         }
         if (file.size() > kReadWholeLimit) {
@@ -643,7 +661,7 @@ namespace {
             return false;
         }
         if (needs.headers) {
-            readHeaderFields(layout->headers, result);
+            readHeaderFields(layout->headers, needs.deferNames, result);
         }
         TextParts parts;
         if (layout->plain.found) {
@@ -710,6 +728,19 @@ ParsedMessage readMessageFileAt(int directoryFd, const QByteArray& fileName, con
         return readMessageFile(path, needs);
     }
     return readMessageFile(MessageFile(directoryFd, fileName.constData(), path), path, needs);
+}
+
+void resolveDisplayNames(ParsedMessage& message)
+{
+    if (!message.namesPending) {
+        return;
+    }
+    ensureGMimeInitialised();
+    message.displayTo = displayNamesFromRaw(viewOf(message.pendingTo));
+    message.displayFrom = displayNamesFromRaw(viewOf(message.pendingFrom));
+    message.namesPending = false;
+    message.pendingTo.reset();
+    message.pendingFrom.reset();
 }
 
 std::optional<InlinePart> readInlinePart(const QByteArray& path, const QString& contentId)

@@ -24,6 +24,9 @@ struct FieldNeeds
     // Builds GMime's whole MIME tree even for messages of a shape that is read directly from their bytes; for
     // checking the two readings against each other.
     bool fullParse = false;
+    // Leaves the display names of a message read straight from its bytes as raw field values, decoded by
+    // resolveDisplayNames when someone asks for them: most searches never do.
+    bool deferNames = false;
 
     // The fields a comparison key takes: headers and the body at the key's limit.
     static FieldNeeds keyFields(int bodyLimit = kDefaultBodyLimit) { return { true, true, false, bodyLimit }; }
@@ -37,6 +40,9 @@ struct ParsedMessage
     QString subject;
     QString displayTo;
     QString displayFrom;
+    bool namesPending = false; // displayTo and displayFrom are still the raw values below
+    std::optional<QByteArray> pendingTo;
+    std::optional<QByteArray> pendingFrom;
 
     bool hasBody = false;
     QString body; // at most bodyLimit UTF-16 code units
@@ -62,6 +68,9 @@ ParsedMessage readMessageFile(const QByteArray& nativePath, const FieldNeeds& ne
 // The same for the file `fileName` in the open directory `directoryFd`; `nativePath` names it in errors.
 ParsedMessage readMessageFileAt(int directoryFd, const QByteArray& fileName, const QByteArray& nativePath,
                                 const FieldNeeds& needs);
+
+// Decodes the display names a reading with deferNames left raw; does nothing when there are none.
+void resolveDisplayNames(ParsedMessage& message);
 
 // The decoded content of the part whose Content-ID is `contentId` (without angle brackets); nothing when there
 // is no such part or it is too large for a preview. Thread-safe like readMessageFile; throws StoreError.

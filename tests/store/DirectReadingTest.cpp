@@ -45,6 +45,17 @@ bool expectSameReading(const QString& path, FieldNeeds needs)
     EXPECT_EQ(direct->body, tree->body) << where;
     EXPECT_EQ(direct->bodyComplete, tree->bodyComplete) << where;
     EXPECT_EQ(direct->htmlBody, tree->htmlBody) << where;
+    // Names left raw for later give the same names once asked for.
+    FieldNeeds deferred = needs;
+    deferred.deferNames = true;
+    std::optional<ParsedMessage> late = readOrNothing(path, deferred);
+    EXPECT_TRUE(late.has_value()) << where;
+    if (late) {
+        resolveDisplayNames(*late);
+        EXPECT_EQ(late->displayTo, tree->displayTo) << where;
+        EXPECT_EQ(late->displayFrom, tree->displayFrom) << where;
+        EXPECT_FALSE(late->namesPending) << where;
+    }
     return direct->readDirectly;
 }
 
