@@ -1,6 +1,8 @@
 #include "MessageLayout.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace velmora {
@@ -428,11 +430,22 @@ namespace {
                     && (pos == 0 || m_text[pos - 1] == '\n')) {
                     start = pos;
                 } else {
-                    const std::size_t hit = m_text.find("\n--", pos == 0 ? 0 : pos - 1);
-                    if (hit == npos) {
+                    // Only lines that start with "--" and a boundary of the stack can end anything: memmem skips to
+                    // the next of those with long needles, far faster than visiting every line of an attachment.
+                    const std::size_t from = pos == 0 ? 0 : pos - 1;
+                    std::size_t first = npos;
+                    for (const std::string& needle : m_needles) {
+                        const void* hit
+                            = ::memmem(m_text.data() + from, m_text.size() - from, needle.data(), needle.size());
+                        if (hit != nullptr) {
+                            first = std::min(first,
+                                             static_cast<std::size_t>(static_cast<const char*>(hit) - m_text.data()));
+                        }
+                    }
+                    if (first == npos) {
                         return false;
                     }
-                    start = hit + 1;
+                    start = first + 1;
                 }
                 std::size_t lineEnd = m_text.find('\n', start);
                 if (lineEnd == npos) {
@@ -473,6 +486,7 @@ namespace {
                 }
             }
             m_bounds.push_back(boundary);
+            m_needles.push_back("\n--" + std::string(boundary));
             std::size_t line = 0;
             LineKind kind = LineKind::Content;
             if (!nextBoundary(pos, line, kind) || kind != LineKind::Separator) {
@@ -501,6 +515,7 @@ namespace {
                 }
             }
             m_bounds.pop_back();
+            m_needles.pop_back();
             // Closing the multipart: the caller goes on after its end line (or stops, all parts found).
             after = line;
             m_lastKind = LineKind::Content;
@@ -513,6 +528,7 @@ namespace {
         View m_text;
         MessageLayout* m_layout = nullptr;
         std::vector<View> m_bounds;
+        std::vector<std::string> m_needles; // "\n--" and each boundary
         LineKind m_lastKind = LineKind::Content; // how the last leaf's content ended
     };
 

@@ -3,6 +3,7 @@
 #include "FileMessage.h"
 
 #include <chrono>
+#include <pthread.h>
 
 namespace velmora {
 namespace {
@@ -45,6 +46,8 @@ int ReadAheadPool::defaultThreads()
 
 void ReadAheadPool::run()
 {
+    // Named for top, perf and debuggers.
+    pthread_setname_np(pthread_self(), "velmora-read");
     for (;;) {
         std::size_t index = 0;
         {
