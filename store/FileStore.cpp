@@ -313,19 +313,27 @@ OEMessagePtr FileStore::findMessage(OEId folderId, OEId messageId)
     } catch (const StoreError&) {
         return nullptr; // the folder itself is gone
     }
-    struct stat info = {};
-    if (!path || !isRegularFile(*path, &info)) {
+    if (!path) {
         return nullptr;
     }
     MessageLocation location;
     location.id = messageId;
     location.folder = folderId;
     location.path = *path;
-    location.modified
-        = QDateTime::fromMSecsSinceEpoch(qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000, Qt::UTC);
-    location.entered = location.modified;
-    if (node(folderId).kind == FolderKind::Maildir) {
-        location.entered = maildirDeliveryTime(baseName(*path)).value_or(location.modified);
+    // locate() has just seen the file. A Maildir name carries the delivery time; the modification time is read
+    // when asked for, and only a name without a time needs the file's.
+    const std::optional<QDateTime> delivered
+        = node(folderId).kind == FolderKind::Maildir ? maildirDeliveryTime(baseName(*path)) : std::nullopt;
+    if (delivered) {
+        location.entered = *delivered;
+    } else {
+        struct stat info = {};
+        if (!isRegularFile(*path, &info)) {
+            return nullptr;
+        }
+        location.modified = QDateTime::fromMSecsSinceEpoch(
+            qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000, Qt::UTC);
+        location.entered = location.modified;
     }
     return std::make_shared<FileMessage>(shared_from_this(), location);
 }
