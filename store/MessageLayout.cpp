@@ -312,6 +312,9 @@ namespace {
     // No NUL byte, and every CR the first half of a CRLF: other bytes end lines differently in different parsers.
     bool plainLineEnds(View text)
     {
+        if (text.empty()) {
+            return false; // nothing to read: the full parser says what an empty file is
+        }
         if (std::memchr(text.data(), '\0', text.size())) {
             return false;
         }
