@@ -253,6 +253,40 @@ TEST(TreeModelTest, AutomaticOrderAtOutermostEndAndOnExpand)
 
 // Rows added in many small updates end up where a stable sort of all rows puts them, and an observer that
 // follows the notifications sees the same order.
+namespace {
+
+using ExpectedOrders = std::map<const TreeNode*, std::vector<TreeNode*>>;
+
+// Deletes a random row below `group` from the model and from the expected order.
+void deleteRandomChild(TreeModel& model, TreeNode* group, ExpectedOrders& expected, std::mt19937& random)
+{
+    if (group->childCount() == 0) {
+        return;
+    }
+    TreeNode* gone = group->child(static_cast<int>(random() % static_cast<unsigned>(group->childCount())));
+    auto& list = expected[group];
+    list.erase(std::find(list.begin(), list.end(), gone));
+    model.deleteNode(gone);
+}
+
+// Every list is in the expected order, in the model, in the observer's mirror and in the rows' own positions.
+void expectOrders(const TreeModel& model, const ExpectedOrders& expected, MirrorObserver& mirror, int round)
+{
+    for (const auto& [parent, list] : expected) {
+        std::vector<TreeNode*> actual;
+        for (int i = 0; i < model.childCount(parent); ++i) {
+            actual.push_back(model.child(parent, i));
+        }
+        ASSERT_EQ(actual, list) << "round " << round;
+        ASSERT_EQ(mirror.lists[parent], list) << "round " << round;
+        for (int i = 0; i < static_cast<int>(actual.size()); ++i) {
+            ASSERT_EQ(actual[static_cast<size_t>(i)]->index(), i);
+        }
+    }
+}
+
+} // namespace
+
 TEST(TreeModelTest, IncrementalPlacementEqualsStableFullSort)
 {
     std::mt19937 random(20240611);
@@ -303,26 +337,10 @@ TEST(TreeModelTest, IncrementalPlacementEqualsStableFullSort)
             }
             if (random() % 9 == 0 && groups.size() > 2) {
                 // A deleted row leaves the others in order.
-                TreeNode* g = groups[random() % groups.size()];
-                if (g->childCount() > 0) {
-                    TreeNode* gone = g->child(static_cast<int>(random() % static_cast<unsigned>(g->childCount())));
-                    auto& list = expected[g];
-                    list.erase(std::find(list.begin(), list.end(), gone));
-                    model.deleteNode(gone);
-                }
+                deleteRandomChild(model, groups[random() % groups.size()], expected, random);
             }
         }
-        for (const auto& [parent, list] : expected) {
-            std::vector<TreeNode*> actual;
-            for (int i = 0; i < model.childCount(parent); ++i) {
-                actual.push_back(model.child(parent, i));
-            }
-            ASSERT_EQ(actual, list) << "round " << round;
-            ASSERT_EQ(mirror.lists[parent], list) << "round " << round;
-            for (int i = 0; i < static_cast<int>(actual.size()); ++i) {
-                ASSERT_EQ(actual[static_cast<size_t>(i)]->index(), i);
-            }
-        }
+        expectOrders(model, expected, mirror, round);
         model.removeObserver(&mirror);
     }
 }
@@ -422,23 +440,10 @@ TEST(TreeModelTest, PrefixPlacementEqualsStableFullSortByComparison)
                 }
             }
             if (random() % 9 == 0) {
-                TreeNode* g = pick(groups);
-                if (g->childCount() > 0) {
-                    TreeNode* gone = g->child(static_cast<int>(random() % static_cast<unsigned>(g->childCount())));
-                    auto& list = expected[g];
-                    list.erase(std::find(list.begin(), list.end(), gone));
-                    model.deleteNode(gone);
-                }
+                deleteRandomChild(model, pick(groups), expected, random);
             }
         }
-        for (const auto& [parent, list] : expected) {
-            std::vector<TreeNode*> actual;
-            for (int i = 0; i < model.childCount(parent); ++i) {
-                actual.push_back(model.child(parent, i));
-            }
-            ASSERT_EQ(actual, list) << "round " << round;
-            ASSERT_EQ(mirror.lists[parent], list) << "round " << round;
-        }
+        expectOrders(model, expected, mirror, round);
         model.removeObserver(&mirror);
     }
 }
