@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <vector>
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#endif
+
 namespace velmora {
 namespace {
 
@@ -55,18 +59,64 @@ namespace {
         }
     }
 
-    // Appends `text` without the units a key drops.
+    // Copies the units of [src, src + size) that a key keeps to dst; returns how many.
+    qsizetype cleanScalar(const char16_t* src, qsizetype size, char16_t* dst)
+    {
+        qsizetype count = 0;
+        for (qsizetype i = 0; i < size; ++i) {
+            const char16_t unit = src[i];
+            dst[count] = unit;
+            count += stripped(unit) ? 0 : 1;
+        }
+        return count;
+    }
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    // The same 32 units at a time with AVX-512: one compare per dropped range and one compressing store, where a
+    // unit at a time costs a load, a test and a store each. Keys are built from whole message bodies.
+    __attribute__((target("avx512f,avx512bw,avx512vbmi2"))) qsizetype cleanWide(const char16_t* src, qsizetype size,
+                                                                                char16_t* dst)
+    {
+        const __m512i space = _mm512_set1_epi16(0x20);
+        const __m512i slash = _mm512_set1_epi16(0x2F);
+        const __m512i tab = _mm512_set1_epi16(0x09);
+        const __m512i lineFeed = _mm512_set1_epi16(0x0A);
+        const __m512i carriageReturn = _mm512_set1_epi16(0x0D);
+        qsizetype count = 0;
+        qsizetype i = 0;
+        for (; i + 32 <= size; i += 32) {
+            const __m512i units = _mm512_loadu_si512(src + i);
+            const __mmask32 dropped = (_mm512_cmpge_epu16_mask(units, space) & _mm512_cmple_epu16_mask(units, slash))
+                | _mm512_cmpeq_epi16_mask(units, tab) | _mm512_cmpeq_epi16_mask(units, lineFeed)
+                | _mm512_cmpeq_epi16_mask(units, carriageReturn);
+            const __mmask32 kept = static_cast<__mmask32>(~dropped);
+            // A full-width store: dst has room, since it never runs ahead of src.
+            _mm512_storeu_si512(dst + count, _mm512_maskz_compress_epi16(kept, units));
+            count += __builtin_popcount(kept);
+        }
+        return count + cleanScalar(src + i, size - i, dst + count);
+    }
+
+    bool hasWideClean()
+    {
+        static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")
+            && __builtin_cpu_supports("avx512vbmi2");
+        return has;
+    }
+#endif
+
+    // Appends `text` without the units a key drops. `out` has room for all of text's units after `count`.
     void appendCleaned(QString& out, qsizetype& count, const QString& text)
     {
         char16_t* dst = reinterpret_cast<char16_t*>(out.data()) + count;
         const char16_t* src = reinterpret_cast<const char16_t*>(text.constData());
-        const char16_t* const end = src + text.size();
-        for (; src != end; ++src) {
-            const char16_t unit = *src;
-            *dst = unit;
-            dst += stripped(unit) ? 0 : 1;
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+        if (hasWideClean()) {
+            count += cleanWide(src, text.size(), dst);
+            return;
         }
-        count = dst - reinterpret_cast<char16_t*>(out.data());
+#endif
+        count += cleanScalar(src, text.size(), dst);
     }
 
 } // namespace

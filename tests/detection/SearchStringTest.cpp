@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
+
 using namespace velmora;
 
 namespace {
@@ -79,6 +82,31 @@ TEST(SearchString, CleanKeepsEveryUnitAboveLatin1IncludingSurrogates)
     const QString allStripped = QStringLiteral("\t\n\r !\"#$%&'()*+,-./");
     EXPECT_TRUE(CleanSearchString(allStripped).isEmpty());
     EXPECT_EQ(CleanSearchString(QStringLiteral("0:\u00FF\u0100")), QStringLiteral("0:\u00FF\u0100"));
+}
+
+// Long texts go through the wide path 32 units at a time: every unit of every lane must be judged alone, the
+// boundary units of each dropped range included.
+TEST(SearchString, CleanOfLongTextsDropsExactlyTheListedUnits)
+{
+    const char16_t pool[] = { u'\t', u'\n', u'\v', u'\r', 0x1F,   u' ',   u'!',   u'/',
+                              u'0',  u'a',  0x2E,  0x30,  0x0120, 0x2F20, 0xD83D, 0xDE00 };
+    std::mt19937 random(5);
+    for (int round = 0; round < 200; ++round) {
+        QString text;
+        const int size = static_cast<int>(random() % 300);
+        for (int i = 0; i < size; ++i) {
+            text += QChar(pool[random() % std::size(pool)]);
+        }
+        QString expected;
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            const bool dropped = u == u'\t' || u == u'\n' || u == u'\r' || (u >= 0x20 && u <= 0x2F);
+            if (!dropped) {
+                expected += c;
+            }
+        }
+        ASSERT_EQ(CleanSearchString(text), expected) << "round " << round;
+    }
 }
 
 TEST(SearchString, BodyIsCutAtTheLimit)
