@@ -126,6 +126,7 @@ std::unique_ptr<AsciiCollationTable> AsciiCollationTable::build(UCollator* colla
     }
     for (char16_t unit = 0; unit < 0x80; ++unit) {
         table->asciiUnsafe[unit] = table->isUnsafe(unit);
+        table->anyAsciiUnsafe = table->anyAsciiUnsafe || table->asciiUnsafe[unit];
     }
     return table;
 }

@@ -26,6 +26,7 @@ struct AsciiCollationTable
     std::vector<std::uint64_t> unsafe;
 
     std::array<bool, 128> asciiUnsafe {}; // the same for ASCII, at hand
+    bool anyAsciiUnsafe = false;
 
     bool isUnsafe(char16_t unit) const { return ((unsafe[unit >> 6] >> (unit & 63U)) & 1U) != 0; }
 

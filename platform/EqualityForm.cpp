@@ -13,6 +13,23 @@ namespace {
     // The secondary weight of nearly every character without an accent.
     constexpr std::uint8_t kCommonSecondary = 0x05;
 
+    // How many units from the start of text are ASCII, four at a time.
+    qsizetype asciiPrefix(const char16_t* text, qsizetype length)
+    {
+        qsizetype i = 0;
+        for (; i + 4 <= length; i += 4) {
+            std::uint64_t units = 0;
+            std::memcpy(&units, text + i, sizeof units);
+            if ((units & 0xFF80FF80FF80FF80ULL) != 0) {
+                break;
+            }
+        }
+        while (i < length && text[i] < 0x80) {
+            ++i;
+        }
+        return i;
+    }
+
 } // namespace
 
 EqualityFormBuilder::EqualityFormBuilder(const KeyCollator& collator)
@@ -54,7 +71,14 @@ const std::vector<std::uint8_t>& EqualityFormBuilder::build(const char16_t* text
     while (i < length) {
         // The units from i on that the table covers: ASCII, and safe to cut on both sides.
         qsizetype j = i;
-        if (i == 0 || !table.isUnsafe(text[i - 1])) {
+        if ((i == 0 || !table.isUnsafe(text[i - 1])) && !table.anyAsciiUnsafe) {
+            // Where no ASCII unit is unsafe, the run is every ASCII unit up to the first other one, less the last
+            // when the unit after it is unsafe.
+            j = i + asciiPrefix(text + i, length - i);
+            if (j > i && j < length && table.isUnsafe(text[j])) {
+                --j;
+            }
+        } else if (i == 0 || !table.isUnsafe(text[i - 1])) {
             while (j < length) {
                 const char16_t unit = text[j];
                 if (unit >= 0x80 || table.asciiUnsafe[unit] || (j + 1 < length && table.isUnsafe(text[j + 1]))) {
