@@ -515,18 +515,21 @@ namespace {
     {
         const char* data = part.content.data();
         std::size_t size = part.content.size();
-        QByteArray decoded;
         if (part.encoding != TransferEncoding::None) {
+            // Decoded into a buffer the thread keeps; the text is taken out of it before the next message.
+            thread_local std::vector<char> decoded;
             GMimeEncoding state;
             g_mime_encoding_init_decode(&state,
                                         part.encoding == TransferEncoding::Base64
                                             ? GMIME_CONTENT_ENCODING_BASE64
                                             : GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
-            decoded.resize(static_cast<qsizetype>(g_mime_encoding_outlen(&state, size) + 16));
+            const std::size_t room = g_mime_encoding_outlen(&state, size) + 16;
+            if (decoded.size() < room) {
+                decoded.resize(room);
+            }
             std::size_t n = g_mime_encoding_step(&state, data, size, decoded.data());
             n += g_mime_encoding_flush(&state, "", 0, decoded.data() + n);
-            decoded.truncate(static_cast<qsizetype>(n));
-            data = decoded.constData();
+            data = decoded.data();
             size = n;
         }
         CharsetDecoder charset(part.charset);
