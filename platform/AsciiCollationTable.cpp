@@ -108,7 +108,9 @@ std::unique_ptr<AsciiCollationTable> AsciiCollationTable::build(UCollator* colla
             if (element == UCOL_NULLORDER || U_FAILURE(status)) {
                 break;
             }
-            split(static_cast<std::uint32_t>(element), primaries, secondaries);
+            split(
+                static_cast<std::uint32_t>(element), [&](std::uint8_t b) { primaries.push_back(b); },
+                [&](std::uint8_t b) { secondaries.push_back(b); });
         }
         Entry& entry = table->entries[ch];
         if (primaries.size() > entry.primaries.size() || secondaries.size() > entry.secondaries.size()) {

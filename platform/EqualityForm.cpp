@@ -174,20 +174,10 @@ bool EqualityFormBuilder::appendElements(const char16_t* text, qsizetype length)
 
 void EqualityFormBuilder::appendElement(std::int32_t element)
 {
-    // The same parts AsciiCollationTable::split gives: primaries go straight into the form.
-    const auto value = static_cast<std::uint32_t>(element);
-    const std::uint32_t primary = value >> 16;
-    const auto secondary = static_cast<std::uint8_t>((value >> 8) & 0xFFU);
-    if (primary != 0) {
-        if ((value & 0xC0U) == 0xC0U) {
-            m_form.push_back(0);
-        }
-        m_form.push_back(static_cast<std::uint8_t>(primary >> 8));
-        m_form.push_back(static_cast<std::uint8_t>(primary & 0xFFU));
-    }
-    if (secondary != 0) {
-        appendSecondary(secondary);
-    }
+    // Primaries go straight into the form, secondaries into their run-length code.
+    AsciiCollationTable::split(
+        static_cast<std::uint32_t>(element), [this](std::uint8_t b) { m_form.push_back(b); },
+        [this](std::uint8_t b) { appendSecondary(b); });
 }
 
 void EqualityFormBuilder::finish()

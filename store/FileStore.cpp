@@ -222,11 +222,6 @@ OEId FileStore::messageIdFor(OEId folderId, const QByteArray& key)
     return id;
 }
 
-std::vector<MessageLocation> FileStore::listMessages(OEId folderId)
-{
-    return registerMessages(folderId, locateMessages(folderId));
-}
-
 std::vector<MessageLocation> FileStore::locateMessages(OEId folderId) const
 {
     const FolderNode& folder = node(folderId);

@@ -46,8 +46,7 @@ public:
     // Used by the folder and message handles.
     QString folderName(OEId folderId) const;
     std::vector<OEId> childIds(OEId folderId) const;
-    std::vector<MessageLocation> listMessages(OEId folderId);
-    // listMessages in two steps: the folder's files in walk order, still without identifiers, and then their
+    // A folder's messages in two steps: its files in walk order, still without identifiers, and then their
     // identifiers, so that reading can start while the identifiers are given out.
     std::vector<MessageLocation> locateMessages(OEId folderId) const;
     std::vector<MessageLocation> registerMessages(OEId folderId, std::vector<MessageLocation> locations);
